@@ -1,0 +1,36 @@
+# make build  - the five programs, 32-bit Windows, in build/bin
+# make test   - installs what is missing, builds, and runs every test under Wine
+SHELL := /bin/bash
+JOBS ?= $(shell nproc)
+TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
+
+.PHONY: all bootstrap build test test-build clean
+
+all: build
+
+bootstrap:
+	@scripts/bootstrap
+
+build: bootstrap
+	cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DNORVALE_TESTS=OFF
+	cmake --build build -j $(JOBS)
+
+# The tests run on the 32-bit build where the host can execute it, and on the
+# 64-bit build of the same sources where it cannot (see scripts/test-arch).
+ifeq ($(TEST_ARCH),i686)
+TEST_DIR := build
+test-build: bootstrap
+	cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DNORVALE_TESTS=ON
+	cmake --build build -j $(JOBS)
+else
+TEST_DIR := build-x64
+test-build: build
+	cmake -S . -B build-x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DNORVALE_TESTS=ON
+	cmake --build build-x64 -j $(JOBS)
+endif
+
+test: test-build
+	scripts/run-tests $(TEST_DIR)
+
+clean:
+	rm -rf build build-x64

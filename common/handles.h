@@ -1,0 +1,144 @@
+// Owners for Win32 handles, one type per kind, each knowing the value its
+// API returns on failure, so "closed on every path" holds by construction.
+#pragma once
+
+#include <windows.h>
+
+#include <utility>
+
+namespace norvale {
+
+// Closes (or frees) a handle when it goes out of scope. Closing keeps the
+// caller's last error intact, so an error read after a failed call that made
+// an owner go out of scope is still the error of that call.
+template <typename Traits>
+class UniqueHandle {
+public:
+    using Type = typename Traits::Type;
+
+    UniqueHandle() noexcept : value_(Traits::invalid()) {}
+    explicit UniqueHandle(Type value) noexcept : value_(value) {}
+    UniqueHandle(const UniqueHandle&) = delete;
+    UniqueHandle& operator=(const UniqueHandle&) = delete;
+    UniqueHandle(UniqueHandle&& other) noexcept : value_(other.release()) {}
+    UniqueHandle& operator=(UniqueHandle&& other) noexcept {
+        if (this != &other) reset(other.release());
+        return *this;
+    }
+    ~UniqueHandle() { reset(); }
+
+    bool valid() const noexcept { return value_ != Traits::invalid(); }
+    explicit operator bool() const noexcept { return valid(); }
+    Type get() const noexcept { return value_; }
+
+    // For APIs that return the handle through an out parameter; the owner
+    // must be empty.
+    Type* receive() noexcept {
+        reset();
+        return &value_;
+    }
+
+    Type release() noexcept { return std::exchange(value_, Traits::invalid()); }
+
+    void reset(Type value = Traits::invalid()) noexcept {
+        if (valid()) {
+            DWORD lastError = GetLastError();
+            Traits::close(value_);
+            SetLastError(lastError);
+        }
+        value_ = value;
+    }
+
+private:
+    Type value_;
+};
+
+// Handles that are NULL on failure: processes, threads, mutexes, events,
+// OpenProcess, CreateProcess, CreateMutex.
+struct KernelHandleTraits {
+    using Type = HANDLE;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { CloseHandle(h); }
+};
+
+// Handles that are INVALID_HANDLE_VALUE on failure: CreateFile,
+// CreateToolhelp32Snapshot.
+struct FileHandleTraits {
+    using Type = HANDLE;
+    static Type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Type h) noexcept { CloseHandle(h); }
+};
+
+// FindFirstFile: INVALID_HANDLE_VALUE on failure, closed with FindClose.
+struct FindHandleTraits {
+    using Type = HANDLE;
+    static Type invalid() noexcept { return INVALID_HANDLE_VALUE; }
+    static void close(Type h) noexcept { FindClose(h); }
+};
+
+struct RegKeyTraits {
+    using Type = HKEY;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { RegCloseKey(h); }
+};
+
+struct ModuleTraits {
+    using Type = HMODULE;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { FreeLibrary(h); }
+};
+
+// Buffers the system allocates with LocalAlloc (FormatMessage).
+struct LocalMemoryTraits {
+    using Type = HLOCAL;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { LocalFree(h); }
+};
+
+// SIDs built with AllocateAndInitializeSid.
+struct SidTraits {
+    using Type = PSID;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { FreeSid(h); }
+};
+
+using KernelHandle = UniqueHandle<KernelHandleTraits>;
+using FileHandle = UniqueHandle<FileHandleTraits>;
+using SnapshotHandle = UniqueHandle<FileHandleTraits>;
+using FindHandle = UniqueHandle<FindHandleTraits>;
+using RegKey = UniqueHandle<RegKeyTraits>;
+using Module = UniqueHandle<ModuleTraits>;
+using LocalMemory = UniqueHandle<LocalMemoryTraits>;
+using Sid = UniqueHandle<SidTraits>;
+
+// Both handles of a started process, closed together: a leaked thread handle
+// per child start is the classic leak of a program that supervises for days.
+class ProcessInfo {
+public:
+    ProcessInfo() noexcept = default;
+    ProcessInfo(const ProcessInfo&) = delete;
+    ProcessInfo& operator=(const ProcessInfo&) = delete;
+
+    // Takes ownership of what CreateProcess filled in.
+    void adopt(const PROCESS_INFORMATION& info) noexcept {
+        process_.reset(info.hProcess);
+        thread_.reset(info.hThread);
+        processId_ = info.dwProcessId;
+    }
+    HANDLE process() const noexcept { return process_.get(); }
+    HANDLE thread() const noexcept { return thread_.get(); }
+    DWORD processId() const noexcept { return processId_; }
+    bool valid() const noexcept { return process_.valid(); }
+    void reset() noexcept {
+        process_.reset();
+        thread_.reset();
+        processId_ = 0;
+    }
+
+private:
+    KernelHandle process_;
+    KernelHandle thread_;
+    DWORD processId_ = 0;
+};
+
+}  // namespace norvale

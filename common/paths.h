@@ -1,0 +1,33 @@
+// Folders the programs work in, and helpers that clean a path and create its
+// folder chain. Paths are ANSI texts of at most 259 characters plus the NUL.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+constexpr std::size_t kMaxPath = 260;
+
+// The user's product folder, "<application data>\Norvale\". Throws
+// _com_error with the HRESULT when the system does not report the folder,
+// or with 111 when the result would not fit in kMaxPath.
+std::string userNorvalePath();
+// The same without the final backslash.
+std::string userNorvaleFolder();
+// userNorvalePath() followed by baseName(name).
+std::string userFilePath(const std::string& name);
+// The text after the last backslash or slash, at most 255 characters.
+std::string baseName(const std::string& path);
+// Folder of the running program without a trailing separator; empty when
+// unknown.
+std::string exeFolder();
+// The Windows system folder; throws _com_error on failure.
+std::string systemFolder();
+// Makes the running program's folder the current directory.
+bool setCurrentDir();
+
+// In place on a buffer of kMaxPath characters.
+void convertSlashes(char* path);
+bool normalizePath(char* path);
+bool resolvePath(const char* base, const char* relative, char* out);
+// Creates every missing folder on the way to the file the path names.
+bool createPathDirectories(const char* path);
