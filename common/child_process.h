@@ -17,6 +17,14 @@ enum class ChildWindow { Default, Hidden };
 // signed exit code, or kChildNotStarted.
 int runChildAndWait(const char* application, const std::string& commandLine, ChildWindow window);
 
+// The same, telling "not started" apart from an exit code: false when the
+// child could not be started, otherwise true with its exit code in exitCode
+// (which may be any value, -3 included). runChildAndWait is built on it; the
+// mail proxy supervision needs the distinction, since a proxy that really
+// exits with -3 must be restarted, not taken for a missing program.
+bool startChildAndWait(const char* application, const std::string& commandLine,
+                       ChildWindow window, int& exitCode);
+
 // Posts message to every top-level window of the process, waits up to
 // timeoutMs for it to end and terminates it (exit code 0) otherwise.
 // Returns 0, or the system error of the first failing step.
