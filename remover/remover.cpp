@@ -1,0 +1,171 @@
+#include "remover/remover.h"
+
+#include <mbstring.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "common/child_process.h"
+#include "common/handles.h"
+#include "common/install_flag.h"
+#include "common/log_file.h"
+#include "common/options.h"
+#include "common/paths.h"
+#include "remover/user_folders.h"
+
+namespace {
+
+constexpr char kLogExtension[] = "log";
+constexpr char kUserFolderOption[] = "--user-folder";
+constexpr char kClientFolderOption[] = "--client-folder";
+constexpr char kSystemFolderOption[] = "--system-folder";
+constexpr char kUserDelete[] = "--user-delete";
+constexpr char kUserDeleteCurrent[] = "--user-delete-currentuser";
+constexpr int kExitDone = 0;
+constexpr int kExitFailed = static_cast<int>(E_FAIL);
+
+[[noreturn]] void raiseError(DWORD code) { throw static_cast<unsigned long>(code); }
+
+// The remover's own file name with the extension "log", e.g. NorvaleRemover.log.
+std::string logFileName() {
+    char module[kMaxPath];
+    DWORD length = GetModuleFileNameA(nullptr, module, sizeof module);
+    if (length == 0) raiseError(GetLastError());
+    // A path that filled the buffer was cut short by the system.
+    if (length >= sizeof module) raiseError(ERROR_INSUFFICIENT_BUFFER);
+
+    std::string name = baseName(module);
+    std::string::size_type dot = name.rfind('.');
+    if (dot == std::string::npos) name += '.';
+    else name.erase(dot + 1);
+    return name + kLogExtension;
+}
+
+void logSystemError(DWORD code) {
+    char* text = nullptr;
+    DWORD length = FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, MAKELANGID(LANG_NEUTRAL, SUBLANG_DEFAULT), reinterpret_cast<char*>(&text), 0,
+        nullptr);
+    norvale::LocalMemory owner(text);
+    g_log.logf(LOG_ERROR, "Error: %s", length != 0 && text != nullptr ? text : "");
+}
+
+std::string clientArgument() { return folderArgument(kClientFolderOption, exeFolder()); }
+std::string systemArgument() { return folderArgument(kSystemFolderOption, systemFolder()); }
+
+std::string joinTokens(const std::vector<std::string>& tokens) {
+    std::string line;
+    for (const std::string& token : tokens) {
+        if (!line.empty()) line += ' ';
+        line += token;
+    }
+    return line;
+}
+
+// Runs the set-up processor with the command line and logs what it returned.
+int removeWithSupProcessor(const std::string& commandLine) {
+    g_log.logf(LOG_INFO, "Final params: '%s'", commandLine.c_str());
+    int code = runProcess(kSupProcessorExe, commandLine);
+    g_log.logf(LOG_INFO, "The sup tool returned: %d", code);
+    return code;
+}
+
+// Each name of the list becomes that user's product folder, without the
+// trailing backslash. Every folder is known before anything is removed.
+void turnNamesIntoProductFolders(const char* root, std::vector<std::string>& folders) {
+    for (std::string& folder : folders) {
+        char product[kMaxPath];
+        if (!profileNorvaleFolder(root, folder.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
+        unsigned char* last = _mbsrchr(reinterpret_cast<unsigned char*>(product), '\\');
+        if (last != nullptr) *last = '\0';
+        folder = product;
+        g_log.logf(LOG_INFO, "Found user dir: '%s'", folder.c_str());
+    }
+}
+
+// The product's feedback page opens once at the next logon.
+void registerFeedbackPage() {
+    g_log.log(LOG_INFO, "Do what is needed to run the norvale http link -> write it in RunOnce");
+    norvale::RegKey key;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
+        return;
+    DWORD size = static_cast<DWORD>(std::strlen(kFeedbackAddress) + 1);
+    if (RegSetValueExA(key.get(), kFeedbackValue, 0, REG_SZ,
+                       reinterpret_cast<const BYTE*>(kFeedbackAddress), size) != ERROR_SUCCESS)
+        g_log.log(LOG_WARNING,
+                  "Failed to set the http link in the "
+                  "HKEY_LOCAL_MACHINE\\SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce");
+}
+
+int chooseRun(int argc, char** argv) {
+    if (findOption(argc, argv, kOptionCurrentUser)) return removeForCurrentUser();
+    if (findOption(argc, argv, kOptionAllUsers)) return removeForAllUsers();
+    g_log.log(LOG_ERROR, "Wrong params!");
+    return kExitFailed;
+}
+
+}  // namespace
+
+std::string folderArgument(const char* option, const std::string& folder) {
+    return std::string(option) + " \"" + folder + "\"";
+}
+
+int removeForCurrentUser() {
+    g_log.log(LOG_INFO, "The tool was called for the current user");
+    if (getRegistryFlag() != FLAG_YES) {
+        MessageBoxA(nullptr, kDisabledText, kDisabledCaption, MB_OK);
+        g_log.log(LOG_INFO, "The product is not enabled for the current user");
+        return kExitDone;
+    }
+
+    std::string user = folderArgument(kUserFolderOption, userNorvaleFolder());
+    std::string client = clientArgument();
+    std::string system = systemArgument();
+    g_log.logf(LOG_INFO, "User param: '%s'", user.c_str());
+    g_log.logf(LOG_INFO, "Binary param: '%s'", client.c_str());
+    g_log.logf(LOG_INFO, "System param: '%s'", system.c_str());
+
+    int code = removeWithSupProcessor(
+        joinTokens({kSupProcessorExe, kUserDelete, kUserDeleteCurrent, user, client, system}));
+    return code == kSupStop ? kSupStop : kExitDone;
+}
+
+int removeForAllUsers() {
+    g_log.log(LOG_INFO, "The tool was called for all users");
+    char root[kMaxPath];
+    if (!profilesRoot(root)) raiseError(ERROR_PATH_NOT_FOUND);
+
+    std::vector<std::string> folders = listUserDirs();
+    turnNamesIntoProductFolders(root, folders);
+
+    std::string client = clientArgument();
+    std::string system = systemArgument();
+    g_log.logf(LOG_INFO, "Binary param: '%s'", client.c_str());
+    g_log.logf(LOG_INFO, "System param: '%s'", system.c_str());
+
+    for (const std::string& folder : folders) {
+        std::string user = folderArgument(kUserFolderOption, folder);
+        if (removeWithSupProcessor(joinTokens({kSupProcessorExe, kUserDelete, user, client, system})) ==
+            kSupStop)
+            return kSupStop;
+    }
+    registerFeedbackPage();
+    return kExitDone;
+}
+
+int runRemover(int argc, char** argv) {
+    try {
+        g_log.open(userFilePath(logFileName()).c_str());
+        if (!setCurrentDir()) g_log.log(LOG_ERROR, "setCurrentDir() failed!");
+        return chooseRun(argc, argv);
+    } catch (unsigned long code) {
+        logSystemError(code);
+        return static_cast<int>(code);
+    } catch (...) {
+        g_log.log(LOG_ERROR, "Unknown error\n:");
+        return kExitFailed;
+    }
+}
