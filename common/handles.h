@@ -102,6 +102,13 @@ struct SidTraits {
     static void close(Type h) noexcept { FreeSid(h); }
 };
 
+// SetWindowsHookEx: NULL on failure, removed with UnhookWindowsHookEx.
+struct WindowsHookTraits {
+    using Type = HHOOK;
+    static Type invalid() noexcept { return nullptr; }
+    static void close(Type h) noexcept { UnhookWindowsHookEx(h); }
+};
+
 using KernelHandle = UniqueHandle<KernelHandleTraits>;
 using FileHandle = UniqueHandle<FileHandleTraits>;
 using SnapshotHandle = UniqueHandle<FileHandleTraits>;
@@ -110,6 +117,7 @@ using RegKey = UniqueHandle<RegKeyTraits>;
 using Module = UniqueHandle<ModuleTraits>;
 using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using Sid = UniqueHandle<SidTraits>;
+using WindowsHook = UniqueHandle<WindowsHookTraits>;
 
 // Both handles of a started process, closed together: a leaked thread handle
 // per child start is the classic leak of a program that supervises for days.
