@@ -1,0 +1,11 @@
+// Calls the self-registration exports of a DLL server.
+#pragma once
+
+#include <windows.h>
+
+// Loads the DLL at path, calls its DllRegisterServer and unloads it again.
+// E_FAIL when the DLL cannot be loaded or lacks the export, else the
+// export's HRESULT.
+HRESULT registerServer(const char* path);
+// The same with DllUnregisterServer.
+HRESULT unregisterServer(const char* path);
