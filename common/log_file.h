@@ -38,7 +38,7 @@ public:
     void open(const char* path);
     // Returns the number of characters written, or 0 (below the level, or a
     // swallowed failure).
-    int logf(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    int logf(int level, const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
     // The text is written as it is; a percent sign is not a directive.
     int log(int level, const char* text);
     // Writes "Logfile closed." and closes; throws its own failures always.

@@ -1,0 +1,224 @@
+#include "common/log_file.h"
+
+#include "common/paths.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <io.h>
+#include <memory>
+
+const char* const logTexts[13] = {
+    "No error.",
+    "File open error.",
+    "File close error.",
+    "fopen(\"nul\", \"wb\") failed.",
+    "Memory allocation error.",
+    "Argument evaluation error.",
+    "String mismatch.",
+    "fflush() failed.",
+    "Directory creation error.",
+    "Logfile started.",
+    "[%04i-%02i-%02i %02i:%02i:%02i]",
+    "Logfile closed.",
+    "Filename exceeds _MAX_CHAR characters.",
+};
+
+namespace {
+
+constexpr int kTextStarted = 9;
+constexpr int kTextTimeStamp = 10;
+constexpr int kTextClosed = 11;
+
+const char* const kLevelMarks[3] = {"[I]", "[?]", "[!]"};
+
+// Levels outside 0..2 are never meant to be passed; they are shown with the
+// nearest mark instead of reading past the table.
+const char* levelMark(int level) {
+    if (level < LOG_INFO) return kLevelMarks[LOG_INFO];
+    if (level > LOG_ERROR) return kLevelMarks[LOG_ERROR];
+    return kLevelMarks[level];
+}
+
+struct FreeDeleter {
+    void operator()(char* p) const { std::free(p); }
+};
+using TextBuffer = std::unique_ptr<char, FreeDeleter>;
+
+// Formats into a heap buffer of exactly the needed size: measure, allocate,
+// format again and check that both passes agree.
+LOG_ERRS::ERR_ID formatText(TextBuffer& out, const char* format, va_list args) {
+    va_list measureArgs;
+    va_copy(measureArgs, args);
+    int count = std::vsnprintf(nullptr, 0, format, measureArgs);
+    va_end(measureArgs);
+    if (count < 0) return LOG_ERRS::ERR_ARGUMENT;
+
+    const std::size_t size = static_cast<std::size_t>(count) + 1;
+    out.reset(static_cast<char*>(std::malloc(size)));
+    if (!out) return LOG_ERRS::ERR_MEMORY;
+
+    va_list formatArgs;
+    va_copy(formatArgs, args);
+    int written = std::vsnprintf(out.get(), size, format, formatArgs);
+    va_end(formatArgs);
+    if (written != count) {
+        out.reset();
+        return LOG_ERRS::ERR_MISMATCH;
+    }
+    return LOG_ERRS::ERR_NONE;
+}
+
+LOG_ERRS::ERR_ID formatTextf(TextBuffer& out, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    LOG_ERRS::ERR_ID code = formatText(out, format, args);
+    va_end(args);
+    return code;
+}
+
+// "[YYYY-MM-DD hh:mm:ss]" in local time.
+LOG_ERRS::ERR_ID formatTimeStamp(TextBuffer& out) {
+    std::time_t now = std::time(nullptr);
+    const std::tm* local = std::localtime(&now);
+    if (!local) return LOG_ERRS::ERR_ARGUMENT;
+    return formatTextf(out, logTexts[kTextTimeStamp], local->tm_year + 1900, local->tm_mon + 1,
+                       local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec);
+}
+
+// Closes a low-level descriptor when it goes out of scope.
+class Descriptor {
+public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    ~Descriptor() {
+        if (fd_ >= 0) _close(fd_);
+    }
+    int get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+}  // namespace
+
+LogFile::LogFile(int minLevel, bool keepOpen, unsigned maxSize, bool quiet)
+    : fileName{}, stream(nullptr), minLevel(minLevel), keepOpen(keepOpen), quiet(quiet),
+      maxSize(maxSize) {}
+
+LogFile::~LogFile() {
+    if (stream) std::fclose(stream);
+}
+
+void LogFile::fail(LOG_ERRS::ERR_ID code) const {
+    if (!quiet) throw code;
+}
+
+void LogFile::openStream() {
+    stream = std::fopen(fileName, "ab");
+    if (!stream) throw LOG_ERRS::ERR_FILE_OPEN;
+}
+
+void LogFile::closeStream() {
+    std::FILE* closing = stream;
+    stream = nullptr;
+    if (std::fclose(closing) != 0) throw LOG_ERRS::ERR_FILE_CLOSE;
+}
+
+// Empties the file once it has reached maxSize; the log is never rotated.
+void LogFile::checkSize() {
+    if (maxSize == 0) return;
+    Descriptor fd(_open(fileName, _O_RDWR | _O_BINARY));
+    if (fd.get() < 0) {
+        if (errno == ENOENT) return;
+        throw LOG_ERRS::ERR_FILE_OPEN;
+    }
+    const __int64 length = _filelengthi64(fd.get());
+    if (length < 0) throw LOG_ERRS::ERR_FILE_OPEN;
+    if (static_cast<unsigned __int64>(length) >= maxSize && _chsize(fd.get(), 0) != 0)
+        throw LOG_ERRS::ERR_FILE_OPEN;
+}
+
+void LogFile::open(const char* path) {
+    try {
+        if (std::strlen(path) >= sizeof fileName) throw LOG_ERRS::ERR_FILENAME_TOO_LONG;
+        std::strcpy(fileName, path);
+        if (!createPathDirectories(fileName)) throw LOG_ERRS::ERR_DIRECTORY;
+        checkSize();
+        if (!stream) openStream();
+        log(LOG_INFO, logTexts[kTextStarted]);
+        if (!keepOpen && stream) closeStream();
+    } catch (LOG_ERRS::ERR_ID code) {
+        fail(code);
+    }
+}
+
+int LogFile::logf(int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    int written = vlogf(level, format, args);
+    va_end(args);
+    return written;
+}
+
+int LogFile::log(int level, const char* text) {
+    return logf(level, "%s", text);
+}
+
+int LogFile::vlogf(int level, const char* format, va_list args) {
+    if (level < minLevel) return 0;
+    try {
+        if (keepOpen && stream) closeStream();
+        checkSize();
+        if (keepOpen && !stream) openStream();
+
+        TextBuffer message;
+        LOG_ERRS::ERR_ID code = formatText(message, format, args);
+        if (code != LOG_ERRS::ERR_NONE) throw code;
+        TextBuffer timeStamp;
+        code = formatTimeStamp(timeStamp);
+        if (code != LOG_ERRS::ERR_NONE) throw code;
+
+        if (!keepOpen && !stream) openStream();
+        const int written =
+            std::fprintf(stream, "%s %s %s\r\n", timeStamp.get(), levelMark(level), message.get());
+        const bool flushed = std::fflush(stream) == 0;
+        if (!keepOpen) closeStream();
+        // A write that failed outright is reported like a failed flush, so a
+        // caller never sees a negative count.
+        if (!flushed || written < 0) throw LOG_ERRS::ERR_FLUSH;
+        return written;
+    } catch (LOG_ERRS::ERR_ID code) {
+        fail(code);
+        return 0;
+    }
+}
+
+void LogFile::close() {
+    if (!keepOpen && !stream) openStream();
+    log(LOG_INFO, logTexts[kTextClosed]);
+    if (stream) closeStream();
+}
+
+void LogFile::shutdown() {
+    if (keepOpen && !stream) return;
+    try {
+        close();
+    } catch (LOG_ERRS::ERR_ID) {
+    }
+}
+
+LogFile g_log(LOG_INFO, false, 102400, true);
+
+namespace {
+
+// Defined after g_log in this file, so it is destroyed first: the process-
+// wide log gets its closing line on a normal return and on exit().
+struct LogShutdown {
+    ~LogShutdown() { g_log.shutdown(); }
+} logShutdown;
+
+}  // namespace
