@@ -1,0 +1,248 @@
+#include "tests/support/msgbox_watcher.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <iterator>
+
+#include "tests/support/msgbox_style.h"
+#include "tests/support/test_files.h"
+
+namespace norvale::testbed {
+
+namespace {
+
+// Pause between two looks at the window list: quick enough that a test never
+// waits long for its answer, slow enough not to keep a core busy.
+constexpr DWORD kPollIntervalMs = 20;
+
+// A box shows after its WM_INITDIALOG, so the style property is normally
+// there when the box is first seen; a box still without it after this long
+// was not seen by the hook and is recorded without its style.
+constexpr DWORD kStyleGraceMs = 500;
+
+// Bound for reading a text from a box whose thread might not answer.
+constexpr UINT kTextTimeoutMs = 1000;
+
+// The button IDs a message box can carry, IDOK (1) to IDCONTINUE (11).
+constexpr int kFirstButton = IDOK;
+constexpr int kLastButton = IDCONTINUE;
+
+BOOL CALLBACK collectDialog(HWND window, LPARAM found) {
+    char className[sizeof kDialogClass + 1] = {};
+    int length = GetClassNameA(window, className, sizeof className);
+    if (length > 0 && std::strcmp(className, kDialogClass) == 0)
+        reinterpret_cast<std::vector<HWND>*>(found)->push_back(window);
+    return TRUE;
+}
+
+std::vector<HWND> topLevelDialogs() {
+    std::vector<HWND> found;
+    EnumWindows(collectDialog, reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+// The window's text through WM_GETTEXT with a bound, which works for windows
+// of other processes and of other threads of this one alike.
+std::string windowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (window == nullptr ||
+        !SendMessageTimeoutA(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kTextTimeoutMs,
+                             &length))
+        return {};
+    std::vector<char> buffer(length + 1, '\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutA(window, WM_GETTEXT, buffer.size(),
+                             reinterpret_cast<LPARAM>(buffer.data()), SMTO_ABORTIFHUNG,
+                             kTextTimeoutMs, &copied))
+        return {};
+    return std::string(buffer.data(), std::min<size_t>(copied, length));
+}
+
+bool hasStyleBit(HWND window, LONG_PTR bit) {
+    return (GetWindowLongPtrA(window, GWL_STYLE) & bit) != 0;
+}
+
+std::vector<int> shownButtons(HWND box) {
+    std::vector<int> buttons;
+    for (int id = kFirstButton; id <= kLastButton; ++id) {
+        HWND item = GetDlgItem(box, id);
+        if (item != nullptr && hasStyleBit(item, WS_VISIBLE)) buttons.push_back(id);
+    }
+    return buttons;
+}
+
+bool recordedStyle(HWND box, UINT* style) {
+    auto value = reinterpret_cast<DWORD_PTR>(GetPropA(box, kMsgBoxStyleProp));
+    if (!(value & kStyleRecordedBit)) return false;
+    *style = static_cast<UINT>(value & ~kStyleRecordedBit);
+    return true;
+}
+
+}  // namespace
+
+const char* iconKindName(IconKind kind) {
+    switch (kind) {
+        case IconKind::None: return "none";
+        case IconKind::Stop: return "stop";
+        case IconKind::Question: return "question";
+        case IconKind::Warning: return "warning";
+        case IconKind::Information: return "information";
+        case IconKind::Unknown: break;
+    }
+    return "unknown";
+}
+
+std::ostream& operator<<(std::ostream& out, IconKind kind) { return out << iconKindName(kind); }
+
+IconKind iconKindOfStyle(UINT style) {
+    switch (style & MB_ICONMASK) {
+        case 0: return IconKind::None;
+        case MB_ICONHAND: return IconKind::Stop;
+        case MB_ICONQUESTION: return IconKind::Question;
+        case MB_ICONEXCLAMATION: return IconKind::Warning;
+        case MB_ICONASTERISK: return IconKind::Information;
+        default: return IconKind::Unknown;
+    }
+}
+
+bool SeenBox::hasButton(int id) const {
+    for (int button : buttons)
+        if (button == id) return true;
+    return false;
+}
+
+MsgBoxWatcher::MsgBoxWatcher() : MsgBoxWatcher(Options()) {}
+
+MsgBoxWatcher::MsgBoxWatcher(int answer) : MsgBoxWatcher([answer] {
+    Options options;
+    options.answer = answer;
+    return options;
+}()) {}
+
+MsgBoxWatcher::MsgBoxWatcher(Options options)
+    : options_(std::move(options)), watchedProcess_(options_.processId) {
+    if (options_.styleHook) installStyleHook();
+    thread_ = std::thread([this] { run(); });
+}
+
+MsgBoxWatcher::~MsgBoxWatcher() {
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        stopping_ = true;
+    }
+    changed_.notify_all();
+    if (thread_.joinable()) thread_.join();
+    hook_.reset();
+    hookModule_.reset();
+}
+
+void MsgBoxWatcher::installStyleHook() {
+    hookModule_.reset(LoadLibraryA(binPath(kStyleHookDll).c_str()));
+    if (!hookModule_) {
+        hookError_ = GetLastError();
+        return;
+    }
+    auto install = reinterpret_cast<InstallHookFunction>(
+        reinterpret_cast<void*>(GetProcAddress(hookModule_.get(), kInstallHookExport)));
+    if (install == nullptr) {
+        hookError_ = GetLastError();
+        return;
+    }
+    hook_.reset(install());
+    if (!hook_) hookError_ = GetLastError();
+}
+
+void MsgBoxWatcher::watchProcess(DWORD processId) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    watchedProcess_ = processId;
+}
+
+bool MsgBoxWatcher::waitForBoxes(size_t count, DWORD timeoutMs) const {
+    std::unique_lock<std::mutex> lock(mutex_);
+    return changed_.wait_for(lock, std::chrono::milliseconds(timeoutMs),
+                             [&] { return seen_.size() >= count; });
+}
+
+std::vector<SeenBox> MsgBoxWatcher::boxes() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_;
+}
+
+size_t MsgBoxWatcher::count() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return seen_.size();
+}
+
+void MsgBoxWatcher::run() {
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!stopping_) {
+        lock.unlock();
+        poll();
+        lock.lock();
+        changed_.wait_for(lock, std::chrono::milliseconds(kPollIntervalMs),
+                          [this] { return stopping_; });
+    }
+}
+
+void MsgBoxWatcher::poll() {
+    DWORD now = GetTickCount();
+    for (HWND window : topLevelDialogs()) {
+        if (handled_.count(window) || !wanted(window) || !readyToRecord(window, now)) continue;
+        recordAndAnswer(window);
+    }
+    forgetClosedBoxes();
+}
+
+// A shown message box (a dialog with the message-box text item) of the
+// watched process.
+bool MsgBoxWatcher::wanted(HWND window) const {
+    if (!IsWindowVisible(window) || GetDlgItem(window, kMsgBoxTextItem) == nullptr) return false;
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    std::lock_guard<std::mutex> lock(mutex_);
+    return watchedProcess_ == 0 || watchedProcess_ == processId;
+}
+
+bool MsgBoxWatcher::readyToRecord(HWND window, DWORD now) {
+    UINT style = 0;
+    if (!hook_ || recordedStyle(window, &style)) return true;
+    auto first = waitingStyle_.emplace(window, now).first;
+    return now - first->second >= kStyleGraceMs;
+}
+
+void MsgBoxWatcher::recordAndAnswer(HWND window) {
+    SeenBox box;
+    box.window = window;
+    GetWindowThreadProcessId(window, &box.processId);
+    box.caption = windowText(window);
+    box.text = windowText(GetDlgItem(window, kMsgBoxTextItem));
+    box.buttons = shownButtons(window);
+    box.styleKnown = recordedStyle(window, &box.style);
+    box.icon = box.styleKnown ? iconKindOfStyle(box.style) : IconKind::Unknown;
+    bool topMostWindow = (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
+    box.topMost = topMostWindow || (box.styleKnown && (box.style & MB_TOPMOST));
+
+    box.answer = options_.chooser ? options_.chooser(box) : options_.answer;
+    if (box.answer != kLeaveOpen)
+        box.answerPosted = PostMessageA(window, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED), 0);
+
+    handled_.insert(window);
+    waitingStyle_.erase(window);
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        seen_.push_back(box);
+    }
+    changed_.notify_all();
+}
+
+// A window handle may come back for a new window once the old one is gone,
+// so closed boxes leave the sets.
+void MsgBoxWatcher::forgetClosedBoxes() {
+    for (auto it = handled_.begin(); it != handled_.end();)
+        it = IsWindow(*it) ? std::next(it) : handled_.erase(it);
+    for (auto it = waitingStyle_.begin(); it != waitingStyle_.end();)
+        it = IsWindow(it->first) ? std::next(it) : waitingStyle_.erase(it);
+}
+
+}  // namespace norvale::testbed

@@ -1,0 +1,149 @@
+#include "tests/support/test_files.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <atomic>
+
+#include "common/handles.h"
+
+namespace norvale::testbed {
+
+namespace {
+
+// Win32 file functions without the "\\?\" prefix take at most MAX_PATH - 1
+// characters; longer paths are refused here rather than cut.
+bool fitsPath(const std::string& path) { return !path.empty() && path.size() < MAX_PATH; }
+
+std::string parentFolder(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash);
+}
+
+bool isDotEntry(const char* name) {
+    return name[0] == '.' && (name[1] == '\0' || (name[1] == '.' && name[2] == '\0'));
+}
+
+bool removeFile(const std::string& path) {
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileA(path.c_str()) != 0;
+}
+
+bool removeFolderContent(const std::string& folder) {
+    std::string pattern = joinPath(folder, "*");
+    if (!fitsPath(pattern)) return false;
+    WIN32_FIND_DATAA entry;
+    FindHandle find(FindFirstFileA(pattern.c_str(), &entry));
+    if (!find) return GetLastError() == ERROR_FILE_NOT_FOUND;
+    bool ok = true;
+    do {
+        if (isDotEntry(entry.cFileName)) continue;
+        ok = removeTree(joinPath(folder, entry.cFileName)) && ok;
+    } while (FindNextFileA(find.get(), &entry));
+    return ok;
+}
+
+}  // namespace
+
+std::string testBinFolder() {
+    char path[MAX_PATH] = {};
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    return parentFolder(std::string(path, length));
+}
+
+std::string joinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    char last = folder.back();
+    return (last == '\\' || last == '/') ? folder + name : folder + "\\" + name;
+}
+
+std::string binPath(const std::string& name) { return joinPath(testBinFolder(), name); }
+
+bool pathExists(const std::string& path) {
+    return fitsPath(path) && GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool folderExists(const std::string& path) {
+    if (!fitsPath(path)) return false;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool createFolders(const std::string& path) {
+    if (!fitsPath(path)) return false;
+    if (folderExists(path)) return true;
+    std::string parent = parentFolder(path);
+    // Stop at a drive root ("C:") or a relative first component.
+    if (!parent.empty() && parent.back() != ':' && !createFolders(parent)) return false;
+    return CreateDirectoryA(path.c_str(), nullptr) != 0 || GetLastError() == ERROR_ALREADY_EXISTS;
+}
+
+bool removeTree(const std::string& path) {
+    if (!fitsPath(path)) return false;
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return removeFile(path);
+    if (!removeFolderContent(path)) return false;
+    SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool writeWholeFile(const std::string& path, const std::string& bytes) {
+    if (!fitsPath(path)) return false;
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    size_t done = 0;
+    while (done < bytes.size()) {
+        DWORD chunk = static_cast<DWORD>(std::min<size_t>(bytes.size() - done, 1u << 20));
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes.data() + done, chunk, &written, nullptr) || written == 0)
+            return false;
+        done += written;
+    }
+    return true;
+}
+
+std::optional<std::string> readWholeFile(const std::string& path) {
+    if (!fitsPath(path)) return std::nullopt;
+    FileHandle file(CreateFileA(path.c_str(), GENERIC_READ,
+                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return std::nullopt;
+    std::string content;
+    char buffer[4096];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        content.append(buffer, got);
+    return content;
+}
+
+bool copyPrograms(const std::string& folder, const std::vector<std::string>& names) {
+    for (const std::string& name : names) {
+        std::string from = binPath(name);
+        std::string to = joinPath(folder, name);
+        if (!fitsPath(from) || !fitsPath(to)) return false;
+        if (!CopyFileA(from.c_str(), to.c_str(), FALSE)) return false;
+    }
+    return true;
+}
+
+TempFolder::TempFolder(const std::string& label) {
+    static std::atomic<unsigned> serial{0};
+    char temp[MAX_PATH] = {};
+    DWORD length = GetTempPathA(MAX_PATH, temp);
+    if (length == 0 || length >= MAX_PATH) return;
+    std::string candidate = joinPath(temp, label + " " + std::to_string(GetCurrentProcessId()) +
+                                               "-" + std::to_string(++serial));
+    if (!fitsPath(candidate)) return;
+    // A folder left over by an earlier run with the same process id is stale.
+    if (!removeTree(candidate) || !CreateDirectoryA(candidate.c_str(), nullptr)) return;
+    path_ = candidate;
+}
+
+TempFolder::~TempFolder() {
+    if (valid()) removeTree(path_);
+}
+
+}  // namespace norvale::testbed

@@ -1,0 +1,58 @@
+// Files and folders for tests: where the built programs lie, temporary
+// folders, whole-file reads and writes, copies of programs.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace norvale::testbed {
+
+// The folder of the running test program, without a trailing backslash.
+// Every program and stand-in of the build lands there (<build>\bin).
+std::string testBinFolder();
+
+// folder + "\" + name.
+std::string joinPath(const std::string& folder, const std::string& name);
+
+// A program of the build: testBinFolder() + "\" + name.
+std::string binPath(const std::string& name);
+
+bool pathExists(const std::string& path);
+bool folderExists(const std::string& path);
+
+// Creates the folder and every missing folder above it.
+bool createFolders(const std::string& path);
+
+// Deletes a file or a folder with everything in it, read-only entries
+// included. True when nothing is left at path (also when nothing was there).
+bool removeTree(const std::string& path);
+
+// Writes bytes as the whole content of path (created or replaced).
+bool writeWholeFile(const std::string& path, const std::string& bytes);
+
+// The whole content of path, or nothing when it cannot be read.
+std::optional<std::string> readWholeFile(const std::string& path);
+
+// Copies the named programs (file names in testBinFolder()) into folder.
+bool copyPrograms(const std::string& folder, const std::vector<std::string>& names);
+
+// A new, empty folder under the system's temporary folder, removed with its
+// content when the owner goes. Its name holds a blank by default, because
+// programs must cope with installation folders like "C:\Program Files".
+class TempFolder {
+public:
+    explicit TempFolder(const std::string& label = "norvale test");
+    ~TempFolder();
+    TempFolder(const TempFolder&) = delete;
+    TempFolder& operator=(const TempFolder&) = delete;
+
+    bool valid() const { return !path_.empty(); }
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return joinPath(path_, name); }
+
+private:
+    std::string path_;
+};
+
+}  // namespace norvale::testbed
