@@ -1,0 +1,183 @@
+#include "common/paths.h"
+
+#include "temp_dir.h"
+
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace {
+
+const std::string k259(259, 'a');
+const std::string k260(260, 'a');
+
+struct NormalizeCase {
+    std::string in;
+    bool ok;
+    std::string out;
+};
+
+// Restores the current directory when the test ends.
+class CurrentDirGuard {
+public:
+    CurrentDirGuard() { GetCurrentDirectoryA(MAX_PATH, saved_); }
+    ~CurrentDirGuard() { SetCurrentDirectoryA(saved_); }
+
+private:
+    char saved_[MAX_PATH] = "";
+};
+
+std::string currentDir() {
+    char dir[MAX_PATH] = "";
+    GetCurrentDirectoryA(MAX_PATH, dir);
+    return dir;
+}
+
+}  // namespace
+
+TEST(Paths, NormalizePath) {
+    const NormalizeCase cases[] = {
+        {"C:/a/./b/../c.txt", true, "C:\\a\\c.txt"},
+        {"C:\\a\\b\\..\\..\\c", true, "C:\\c"},
+        {"..\\x", false, ""},
+        {"a\\..\\..\\x", false, ""},
+        {"C:\\..\\x", false, ""},
+        {"", false, ""},
+        {k260, false, ""},
+        {k259, true, k259},
+        {"file.txt", true, "file.txt"},
+        {".\\a\\.\\b", true, ".\\a\\b"},
+        {"a\\..\\b", true, "b"},
+        {"C:\\a\\b\\..", true, "C:\\a\\b\\.."},
+        {"C:\\dir\\", true, "C:\\dir\\"},
+        {"\\\\server\\share\\a\\..\\f", true, "\\\\server\\share\\f"},
+        {"\\\\server\\..\\f", false, ""},
+    };
+    for (const NormalizeCase& c : cases) {
+        SCOPED_TRACE(c.in.size() > 40 ? std::to_string(c.in.size()) + " characters" : c.in);
+        char buffer[kMaxPath + 1] = "";
+        std::strncpy(buffer, c.in.c_str(), kMaxPath);
+        const std::string before = buffer;
+        EXPECT_EQ(c.ok, normalizePath(buffer));
+        EXPECT_EQ(c.ok ? c.out : before, std::string(buffer)) << "failure must not touch it";
+    }
+}
+
+TEST(Paths, ResolvePath) {
+    struct Case {
+        std::string base;
+        std::string relative;
+        bool ok;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"C:\\dir\\file.txt", "sub\\x.txt", true, "C:\\dir\\sub\\x.txt"},
+        {"C:\\dir\\", "x.txt", true, "C:\\dir\\x.txt"},
+        {"C:/dir/", "./sub/x.txt", true, "C:\\dir\\sub\\x.txt"},
+        {"C:\\dir\\", "D:/other/y.txt", true, "D:/other/y.txt"},
+        {"C:\\dir\\", "..\\x.txt", false, ""},
+        {"file.txt", "x.txt", false, ""},
+        {"C:\\dir\\", ".git\\x", true, "C:\\dir\\.git\\x"},
+        {"C:\\dir\\", "..hidden\\x", true, "C:\\dir\\..hidden\\x"},
+        {"\\\\server\\share\\f", "x", true, "\\\\server\\share\\x"},
+        {"C:\\" + std::string(200, 'b') + "\\", std::string(55, 'r'), true,
+         "C:\\" + std::string(200, 'b') + "\\" + std::string(55, 'r')},
+        {"C:\\" + std::string(200, 'b') + "\\", std::string(56, 'r'), false, ""},
+        {k260, "x", false, ""},
+        {"C:\\dir\\", k260, false, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.base.substr(0, 40) + " + " + c.relative.substr(0, 40));
+        char out[kMaxPath] = "untouched";
+        EXPECT_EQ(c.ok, resolvePath(c.base.c_str(), c.relative.c_str(), out));
+        if (c.ok) {
+            EXPECT_EQ(c.out, std::string(out));
+        }
+    }
+}
+
+TEST(Paths, ResolvePathMayWriteOverItsRelativeInput) {
+    char path[kMaxPath] = "./sub/x.txt";
+    ASSERT_TRUE(resolvePath("C:\\dir\\", path, path));
+    EXPECT_STREQ("C:\\dir\\sub\\x.txt", path);
+}
+
+TEST(Paths, CreatePathDirectoriesCreatesOnlyWhatIsMissing) {
+    TempDir dir;
+    CreateDirectoryA((dir / "have").c_str(), nullptr);
+    writeFile(dir / "have\\marker.txt", "kept");
+
+    EXPECT_TRUE(createPathDirectories((dir / "have\\file.txt").c_str()));
+    EXPECT_EQ("kept", readFile(dir / "have\\marker.txt"));
+    EXPECT_FALSE(folderExists(dir / "have\\file.txt"));
+
+    EXPECT_TRUE(createPathDirectories((dir / "have\\new1/new2\\file.txt").c_str()));
+    EXPECT_TRUE(folderExists(dir / "have\\new1\\new2"));
+    EXPECT_FALSE(folderExists(dir / "have\\new1\\new2\\file.txt"));
+
+    EXPECT_TRUE(createPathDirectories((dir / "trail\\ing\\").c_str()));
+    EXPECT_TRUE(folderExists(dir / "trail\\ing"));
+
+    // A file where a folder should be.
+    EXPECT_FALSE(createPathDirectories((dir / "have\\marker.txt\\sub\\f").c_str()));
+    EXPECT_FALSE(createPathDirectories((dir / (std::string(260, 'z') + "\\f")).c_str()));
+    EXPECT_FALSE(createPathDirectories("C:\\a\\..\\..\\x\\f"));
+}
+
+TEST(Paths, CreatePathDirectoriesResolvesRelativePathsAgainstTheCurrentDir) {
+    TempDir dir;
+    CurrentDirGuard guard;
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
+
+    EXPECT_TRUE(createPathDirectories("rel1/rel2\\file.txt"));
+    EXPECT_TRUE(createPathDirectories(".\\dot\\file.txt"));
+    EXPECT_TRUE(createPathDirectories("bare.txt"));
+
+    EXPECT_TRUE(folderExists(dir / "rel1\\rel2"));
+    EXPECT_TRUE(folderExists(dir / "dot"));
+}
+
+TEST(Paths, BaseName) {
+    const std::pair<std::string, std::string> cases[] = {
+        {"C:\\a/b\\c.log", "c.log"},
+        {"C:\\a\\b/c.log", "c.log"},
+        {"c.log", "c.log"},
+        {"C:\\dir\\", ""},
+        {"", ""},
+        {"C:\\" + std::string(300, 'n'), std::string(255, 'n')},
+    };
+    for (const auto& c : cases) EXPECT_EQ(c.second, baseName(c.first)) << c.first;
+}
+
+TEST(Paths, UserFolders) {
+    const std::string product = userNorvalePath();
+    EXPECT_EQ("\\Norvale\\", product.substr(product.size() - 9));
+    char appData[MAX_PATH];
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, 0, appData));
+    EXPECT_EQ(std::string(appData) + "\\Norvale\\", product);
+
+    EXPECT_EQ(product.substr(0, product.size() - 1), userNorvaleFolder());
+    EXPECT_EQ(product + "norvale.conf", userFilePath("x\\y\\norvale.conf"));
+    EXPECT_EQ(product + "prog.log", userFilePath("C:/bin/prog.log"));
+}
+
+TEST(Paths, ProgramAndSystemFolders) {
+    char module[MAX_PATH];
+    ASSERT_GT(GetModuleFileNameA(nullptr, module, MAX_PATH), 0u);
+    const std::string folder = exeFolder();
+    EXPECT_EQ(std::string(module), folder + "\\common_tests.exe");
+
+    const std::string system = systemFolder();
+    char expectedSystem[MAX_PATH];
+    ASSERT_GT(GetSystemDirectoryA(expectedSystem, MAX_PATH), 0u);
+    EXPECT_EQ(0, lstrcmpiA(expectedSystem, system.c_str())) << system;
+
+    CurrentDirGuard guard;
+    SetCurrentDirectoryA(system.c_str());
+    ASSERT_TRUE(setCurrentDir());
+    EXPECT_EQ(0, lstrcmpiA(folder.c_str(), currentDir().c_str()))
+        << folder << " vs " << currentDir();
+}
