@@ -1,0 +1,166 @@
+// Bit 0 (terminate the launcher, by name and owner), bit 4 (start it again
+// from the tool's folder) and the process lookups behind them. The launcher
+// is played by a fixture program copied under the launcher's file name.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "common/handles.h"
+#include "taskctl/process_enum.h"
+#include "taskctl/process_owner.h"
+#include "taskctl/terminate.h"
+#include "tests/taskctl/program_copy.h"
+#include "tests/taskctl/taskctl_folder.h"
+
+namespace taskctl_test {
+namespace {
+
+constexpr const char kFixture[] = "taskctl-launcher-fixture.exe";
+constexpr const char kLauncher[] = "norvale-launcher.exe";
+constexpr DWORD kNotFound = 2;
+constexpr DWORD kLauncherFileMissing = 5;
+
+std::string ownAccount() {
+    std::string owner;
+    EXPECT_EQ(taskctl::processOwner(GetCurrentProcessId(), owner), 0u);
+    return owner;
+}
+
+bool processRuns(DWORD processId) {
+    norvale::KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
+    return process && WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
+
+class LauncherTest : public ToolFolderTest {
+protected:
+    norvale::testbed::TempFolder elsewhere_{"taskctl launcher"};
+};
+
+TEST_F(LauncherTest, RunningLauncherOfOwnAccountIsTerminated) {
+    ProgramCopy launcher(elsewhere_.path(), kFixture, kLauncher, {});
+    ASSERT_TRUE(launcher.startAndWaitReady());
+
+    ToolRun result = run("-f 1");
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+    EXPECT_EQ(result.standardError, "Starting norvale-taskctl.exe with parameter -f 1...\n"
+                                    "User context '" + ownAccount() + "'\n" + statusLine(0));
+    // Terminated with exit code 0, and already gone when the tool returns.
+    EXPECT_TRUE(launcher.process().waitFor(0));
+    EXPECT_EQ(launcher.process().exitCode(), 0);
+    EXPECT_TRUE(launcher.events("exit").empty());
+
+    ToolRun again = run("-f 1");
+    EXPECT_EQ(again.exitCode, kNotFound) << "only one launcher ran";
+}
+
+TEST_F(LauncherTest, AnyOwnerWithBitFive) {
+    ProgramCopy launcher(elsewhere_.path(), kFixture, kLauncher, {});
+    ASSERT_TRUE(launcher.startAndWaitReady());
+
+    ToolRun result = run("-f 33");
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+    EXPECT_EQ(result.standardError,
+              "Starting norvale-taskctl.exe with parameter -f 33...\n" + statusLine(0));
+    EXPECT_TRUE(launcher.process().waitFor(0));
+    EXPECT_EQ(launcher.process().exitCode(), 0);
+}
+
+TEST_F(LauncherTest, OwnerFilterSparesLaunchersOfOtherAccounts) {
+    ProgramCopy launcher(elsewhere_.path(), kFixture, kLauncher, {});
+    ASSERT_TRUE(launcher.startAndWaitReady());
+
+    EXPECT_EQ(taskctl::terminateProcessByName(kLauncher, "NOBODY\\nobody"), kNotFound);
+    EXPECT_FALSE(launcher.process().hasExited());
+
+    // The owner is compared without regard to case.
+    std::string account = ownAccount();
+    for (char& c : account) c = static_cast<char>(toupper(static_cast<unsigned char>(c)));
+    EXPECT_EQ(taskctl::terminateProcessByName(kLauncher, account.c_str()), 0u);
+    EXPECT_TRUE(launcher.process().waitFor(0));
+}
+
+TEST_F(LauncherTest, NameIsComparedOnItsFirstFifteenCharactersIgnoringCase) {
+    norvale::testbed::TempFolder other("taskctl names");
+    ProgramCopy longer(elsewhere_.path(), kFixture, "NORVALE-LAUNCHEZ.EXE", {});
+    ProgramCopy shorter(other.path(), kFixture, "norvale-launch.exe", {});
+    ASSERT_TRUE(shorter.startAndWaitReady());
+    ASSERT_TRUE(longer.startAndWaitReady());
+
+    ToolRun result = run("-f 33");
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+    EXPECT_TRUE(longer.process().waitFor(0));
+    EXPECT_FALSE(shorter.process().hasExited());
+
+    ToolRun next = run("-f 33");
+    EXPECT_EQ(next.exitCode, kNotFound) << "norvale-launch.exe differs within 15 characters";
+}
+
+TEST_F(LauncherTest, MaskSeventeenTerminatesAndRestartsFromTheToolsFolder) {
+    ProgramCopy launcher(folder_.path(), kFixture, kLauncher, {});
+    ASSERT_TRUE(launcher.startAndWaitReady());
+
+    ToolRun result = run("-f 17");
+    EXPECT_EQ(result.exitCode, 0u) << result.standardError;
+    EXPECT_TRUE(launcher.process().waitFor(0));
+    ASSERT_TRUE(waitUntil([&] { return launcher.events("ready").size() == 2; }, kReadyTimeoutMs));
+
+    std::vector<standin::JournalEntry> starts = launcher.events("start");
+    ASSERT_EQ(starts.size(), 2u);
+    EXPECT_EQ(starts[1].commandLine, launcher.path() + " -registry");
+    EXPECT_NE(starts[1].processId, launcher.process().processId());
+    DWORD restarted = starts[1].processId;
+    EXPECT_TRUE(processRuns(restarted)) << "the tool does not wait for the launcher";
+
+    ToolRun stop = run("-f 33");
+    EXPECT_EQ(stop.exitCode, 0u) << stop.standardError;
+    EXPECT_FALSE(processRuns(restarted));
+}
+
+TEST_F(LauncherTest, RestartWithoutLauncherFileFailsWithAccessDeniedTwice) {
+    ToolRun result = run("-f 16");
+    EXPECT_EQ(result.exitCode, kLauncherFileMissing);
+    EXPECT_EQ(result.standardError, "Starting norvale-taskctl.exe with parameter -f 16...\n" +
+                                        statusLine(kLauncherFileMissing) +
+                                        statusLine(kLauncherFileMissing));
+}
+
+TEST(ProcessLookup, OwnerOfOwnProcessIsDomainBackslashAccount) {
+    std::string owner = ownAccount();
+    size_t slash = owner.find('\\');
+    ASSERT_NE(slash, std::string::npos) << owner;
+    EXPECT_GT(slash, 0u) << owner;
+    EXPECT_LT(slash + 1, owner.size()) << owner;
+
+    std::string none = "untouched";
+    EXPECT_NE(taskctl::processOwner(0xFFFFFFF0u, none), 0u);
+}
+
+TEST(ProcessLookup, EnumerationReportsOwnProcessWithOwnerAndStopsWhenAsked) {
+    char ownPath[MAX_PATH] = {};
+    ASSERT_GT(GetModuleFileNameA(nullptr, ownPath, MAX_PATH), 0u);
+    const char* ownName = std::strrchr(ownPath, '\\') + 1;
+
+    bool seen = false;
+    std::string ownerSeen;
+    ASSERT_TRUE(taskctl::enumProcesses([&](const taskctl::ProcessRecord& record) {
+        if (record.processId != GetCurrentProcessId()) return true;
+        seen = true;
+        EXPECT_EQ(record.task16, 0);
+        EXPECT_STRCASEEQ(record.name, ownName);
+        if (record.owner != nullptr) ownerSeen = record.owner;
+        return true;
+    }));
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(ownerSeen, ownAccount());
+
+    int calls = 0;
+    EXPECT_TRUE(taskctl::enumProcesses([&](const taskctl::ProcessRecord&) {
+        ++calls;
+        return false;
+    }));
+    EXPECT_EQ(calls, 1);
+}
+
+}  // namespace
+}  // namespace taskctl_test
