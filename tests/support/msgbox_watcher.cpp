@@ -223,7 +223,7 @@ void MsgBoxWatcher::recordAndAnswer(HWND window) {
     bool topMostWindow = (GetWindowLongPtrA(window, GWL_EXSTYLE) & WS_EX_TOPMOST) != 0;
     box.topMost = topMostWindow || (box.styleKnown && (box.style & MB_TOPMOST));
 
-    box.answer = options_.chooser ? options_.chooser(box) : options_.answer;
+    box.answer = chooseAnswer(box);
     if (box.answer != kLeaveOpen)
         box.answerPosted = PostMessageA(window, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED), 0);
 
@@ -234,6 +234,17 @@ void MsgBoxWatcher::recordAndAnswer(HWND window) {
         seen_.push_back(box);
     }
     changed_.notify_all();
+}
+
+// A chooser that throws would end the test program from this thread; its box
+// is left open instead, so the test fails on its own bound with a message.
+int MsgBoxWatcher::chooseAnswer(const SeenBox& box) const {
+    if (!options_.chooser) return options_.answer;
+    try {
+        return options_.chooser(box);
+    } catch (...) {
+        return kLeaveOpen;
+    }
 }
 
 // A window handle may come back for a new window once the old one is gone,

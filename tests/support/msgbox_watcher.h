@@ -89,6 +89,7 @@ private:
     bool wanted(HWND window) const;
     bool readyToRecord(HWND window, DWORD now);
     void recordAndAnswer(HWND window);
+    int chooseAnswer(const SeenBox& box) const;
     void forgetClosedBoxes();
 
     Options options_;

@@ -173,6 +173,26 @@ TEST(MsgBoxWatcher, WatchesOnlyTheChosenProcessAndCanLeaveBoxesOpen) {
     EXPECT_EQ(0u, ownWatcher.count());
 }
 
+// What a watcher can tell when the style hook is missing: the window's own
+// facts, and no guess about the style.
+TEST(MsgBoxWatcher, WithoutStyleHookStillSeesAndAnswers) {
+    MsgBoxWatcher::Options options;
+    options.styleHook = false;
+    options.answer = IDNO;
+    MsgBoxWatcher watcher(options);
+    EXPECT_FALSE(watcher.styleHookActive());
+    ChildResult result = runChild(
+        boxer(), "box " + boxArguments(MB_YESNO | MB_ICONSTOP | MB_SYSTEMMODAL, "Bare", "text"));
+    EXPECT_EQ(IDNO, result.exitCode);
+    ASSERT_EQ(1u, watcher.count());
+    SeenBox box = watcher.boxes()[0];
+    EXPECT_EQ("Bare", box.caption);
+    EXPECT_EQ((std::vector<int>{IDYES, IDNO}), box.buttons);
+    EXPECT_FALSE(box.styleKnown);
+    EXPECT_EQ(IconKind::Unknown, box.icon);
+    EXPECT_TRUE(box.topMost);
+}
+
 TEST(MsgBoxWatcher, WaitForBoxesReturnsFalseAfterItsBound) {
     MsgBoxWatcher watcher;
     DWORD start = GetTickCount();
