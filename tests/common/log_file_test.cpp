@@ -1,7 +1,7 @@
 #include "common/log_file.h"
 
 #include "common/handles.h"
-#include "temp_dir.h"
+#include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,15 @@
 #include <string>
 #include <vector>
 
+using norvale::testbed::folderExists;
+using norvale::testbed::TempFolder;
+using norvale::testbed::writeWholeFile;
+
 namespace {
+
+std::string contentOf(const std::string& path) {
+    return norvale::testbed::readWholeFile(path).value_or("");
+}
 
 constexpr unsigned kLimit = 102400;
 const std::string kStamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\])";
@@ -39,8 +47,8 @@ std::string filler(std::size_t size) {
 }  // namespace
 
 TEST(LogFile, LineIsStampMarkTextAndCrLf) {
-    TempDir dir;
-    const std::string path = dir / "a.log";
+    TempFolder dir;
+    const std::string path = dir.file("a.log");
     LogFile log(LOG_INFO, false, kLimit, false);
     log.open(path.c_str());
 
@@ -48,7 +56,7 @@ TEST(LogFile, LineIsStampMarkTextAndCrLf) {
     log.logf(LOG_WARNING, "%d%% of %s", 50, "it");
     log.log(LOG_ERROR, "100% literal %s %d");
 
-    const std::string content = readFile(path);
+    const std::string content = contentOf(path);
     std::vector<std::string> lines = logLines(content);
     ASSERT_EQ(4u, lines.size()) << content;
     EXPECT_TRUE(isLine(lines[0], "[I]", "Logfile started.")) << lines[0];
@@ -60,8 +68,8 @@ TEST(LogFile, LineIsStampMarkTextAndCrLf) {
 }
 
 TEST(LogFile, LongMessageIsWrittenWhole) {
-    TempDir dir;
-    const std::string path = dir / "long.log";
+    TempFolder dir;
+    const std::string path = dir.file("long.log");
     LogFile log(LOG_INFO, false, kLimit, true);
     log.open(path.c_str());
     std::string message;
@@ -70,7 +78,7 @@ TEST(LogFile, LongMessageIsWrittenWhole) {
     const int viaLog = log.log(LOG_INFO, message.c_str());
     const int viaLogf = log.logf(LOG_INFO, "<%s>", message.c_str());
 
-    std::vector<std::string> lines = logLines(readFile(path));
+    std::vector<std::string> lines = logLines(contentOf(path));
     ASSERT_EQ(3u, lines.size());
     EXPECT_TRUE(isLine(lines[1], "[I]", message));
     EXPECT_TRUE(isLine(lines[2], "[I]", "<" + message + ">"));
@@ -79,14 +87,14 @@ TEST(LogFile, LongMessageIsWrittenWhole) {
 }
 
 TEST(LogFile, LevelBelowMinimumWritesNothing) {
-    TempDir dir;
-    const std::string path = dir / "level.log";
+    TempFolder dir;
+    const std::string path = dir.file("level.log");
     LogFile log(LOG_WARNING, false, kLimit, false);
     log.open(path.c_str());  // "Logfile started." is level 0: not written
     EXPECT_EQ(0, log.log(LOG_INFO, "dropped"));
-    EXPECT_EQ("", readFile(path));
+    EXPECT_EQ("", contentOf(path));
     EXPECT_GT(log.log(LOG_WARNING, "kept"), 0);
-    std::vector<std::string> lines = logLines(readFile(path));
+    std::vector<std::string> lines = logLines(contentOf(path));
     ASSERT_EQ(1u, lines.size());
     EXPECT_TRUE(isLine(lines[0], "[?]", "kept"));
 }
@@ -108,16 +116,16 @@ TEST(LogFile, SizeLimitEmptiesTheFileAtTheBoundary) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << "keepOpen " << c.keepOpen << " limit " << c.limit
                                         << " size " << c.size);
-        TempDir dir;
-        const std::string path = dir / "size.log";
+        TempFolder dir;
+        const std::string path = dir.file("size.log");
         LogFile log(LOG_INFO, c.keepOpen, c.limit, false);
         log.open(path.c_str());
         log.close();
-        writeFile(path, filler(c.size));
+        writeWholeFile(path, filler(c.size));
 
         EXPECT_GT(log.log(LOG_INFO, "next"), 0);
 
-        const std::string content = readFile(path);
+        const std::string content = contentOf(path);
         const std::size_t kept = c.emptied ? 0 : c.size;
         EXPECT_EQ(filler(kept), content.substr(0, kept));
         std::vector<std::string> lines = logLines(content.substr(kept));
@@ -127,19 +135,19 @@ TEST(LogFile, SizeLimitEmptiesTheFileAtTheBoundary) {
 }
 
 TEST(LogFile, OpenCreatesTheMissingFolderChain) {
-    TempDir dir;
-    const std::string path = dir / "one\\two\\three\\chain.log";
+    TempFolder dir;
+    const std::string path = dir.file("one\\two\\three\\chain.log");
     LogFile log(LOG_INFO, false, kLimit, false);
     log.open(path.c_str());
-    EXPECT_TRUE(folderExists(dir / "one\\two\\three"));
-    std::vector<std::string> lines = logLines(readFile(path));
+    EXPECT_TRUE(folderExists(dir.file("one\\two\\three")));
+    std::vector<std::string> lines = logLines(contentOf(path));
     ASSERT_EQ(1u, lines.size());
     EXPECT_TRUE(isLine(lines[0], "[I]", "Logfile started."));
 }
 
 TEST(LogFile, SecondRunAppendsAfterTheFirst) {
-    TempDir dir;
-    const std::string path = dir / "runs.log";
+    TempFolder dir;
+    const std::string path = dir.file("runs.log");
     {
         LogFile first(LOG_INFO, false, kLimit, true);
         first.open(path.c_str());
@@ -152,7 +160,7 @@ TEST(LogFile, SecondRunAppendsAfterTheFirst) {
         second.log(LOG_INFO, "run two");
         second.shutdown();
     }
-    std::vector<std::string> lines = logLines(readFile(path));
+    std::vector<std::string> lines = logLines(contentOf(path));
     const char* expected[] = {"Logfile started.", "run one", "Logfile closed.",
                               "Logfile started.", "run two", "Logfile closed."};
     ASSERT_EQ(6u, lines.size());
@@ -179,11 +187,11 @@ void expectUnwritableLogIsSkipped(LogFile& quiet, const std::string& path) {
 }
 
 TEST(LogFile, LockedLogIsSkippedWhenQuietAndThrownOtherwise) {
-    TempDir dir;
-    const std::string path = dir / "locked.log";
+    TempFolder dir;
+    const std::string path = dir.file("locked.log");
     LogFile quiet(LOG_INFO, false, kLimit, true);
     quiet.open(path.c_str());
-    const std::string before = readFile(path);
+    const std::string before = contentOf(path);
     {
         norvale::FileHandle lock(CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0,
                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
@@ -191,15 +199,15 @@ TEST(LogFile, LockedLogIsSkippedWhenQuietAndThrownOtherwise) {
         ASSERT_TRUE(lock.valid());
         expectUnwritableLogIsSkipped(quiet, path);
     }
-    EXPECT_EQ(before, readFile(path));
+    EXPECT_EQ(before, contentOf(path));
 }
 
 TEST(LogFile, ReadOnlyLogIsSkippedWhenQuietAndThrownOtherwise) {
-    TempDir dir;
-    const std::string path = dir / "readonly.log";
+    TempFolder dir;
+    const std::string path = dir.file("readonly.log");
     LogFile quiet(LOG_INFO, false, kLimit, true);
     quiet.open(path.c_str());
-    const std::string before = readFile(path);
+    const std::string before = contentOf(path);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
     {
         norvale::FileHandle writer(CreateFileA(path.c_str(), GENERIC_WRITE, FILE_SHARE_READ,
@@ -209,13 +217,13 @@ TEST(LogFile, ReadOnlyLogIsSkippedWhenQuietAndThrownOtherwise) {
         if (writer.valid()) GTEST_SKIP() << "read-only files are writable here";
     }
     expectUnwritableLogIsSkipped(quiet, path);
-    EXPECT_EQ(before, readFile(path));
+    EXPECT_EQ(before, contentOf(path));
 }
 
 TEST(LogFile, OverlongPathIsRefusedAndTheNameKept) {
-    TempDir dir;
-    const std::string good = dir / "good.log";
-    const std::string overlong = dir / (std::string(260, 'n') + ".log");
+    TempFolder dir;
+    const std::string good = dir.file("good.log");
+    const std::string overlong = dir.file(std::string(260, 'n') + ".log");
     const std::string longest = "C:\\" + std::string(252, 'n') + ".log";  // 259 characters
     ASSERT_EQ(259u, longest.size());
 
@@ -242,5 +250,5 @@ TEST(LogFile, OverlongPathIsRefusedAndTheNameKept) {
     quiet.open(good.c_str());
     EXPECT_NO_THROW(quiet.open(overlong.c_str()));
     EXPECT_EQ(good, quiet.name());
-    EXPECT_EQ(2u, logLines(readFile(good)).size());
+    EXPECT_EQ(2u, logLines(contentOf(good)).size());
 }

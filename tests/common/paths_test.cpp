@@ -1,6 +1,6 @@
 #include "common/paths.h"
 
-#include "temp_dir.h"
+#include "tests/support/test_files.h"
 
 #include <windows.h>
 #include <shlobj.h>
@@ -9,7 +9,15 @@
 
 #include <cstring>
 
+using norvale::testbed::folderExists;
+using norvale::testbed::TempFolder;
+using norvale::testbed::writeWholeFile;
+
 namespace {
+
+std::string contentOf(const std::string& path) {
+    return norvale::testbed::readWholeFile(path).value_or("");
+}
 
 const std::string k259(259, 'a');
 const std::string k260(260, 'a');
@@ -106,29 +114,29 @@ TEST(Paths, ResolvePathMayWriteOverItsRelativeInput) {
 }
 
 TEST(Paths, CreatePathDirectoriesCreatesOnlyWhatIsMissing) {
-    TempDir dir;
-    CreateDirectoryA((dir / "have").c_str(), nullptr);
-    writeFile(dir / "have\\marker.txt", "kept");
+    TempFolder dir;
+    CreateDirectoryA(dir.file("have").c_str(), nullptr);
+    writeWholeFile(dir.file("have\\marker.txt"), "kept");
 
-    EXPECT_TRUE(createPathDirectories((dir / "have\\file.txt").c_str()));
-    EXPECT_EQ("kept", readFile(dir / "have\\marker.txt"));
-    EXPECT_FALSE(folderExists(dir / "have\\file.txt"));
+    EXPECT_TRUE(createPathDirectories((dir.file("have\\file.txt")).c_str()));
+    EXPECT_EQ("kept", contentOf(dir.file("have\\marker.txt")));
+    EXPECT_FALSE(folderExists(dir.file("have\\file.txt")));
 
-    EXPECT_TRUE(createPathDirectories((dir / "have\\new1/new2\\file.txt").c_str()));
-    EXPECT_TRUE(folderExists(dir / "have\\new1\\new2"));
-    EXPECT_FALSE(folderExists(dir / "have\\new1\\new2\\file.txt"));
+    EXPECT_TRUE(createPathDirectories((dir.file("have\\new1/new2\\file.txt")).c_str()));
+    EXPECT_TRUE(folderExists(dir.file("have\\new1\\new2")));
+    EXPECT_FALSE(folderExists(dir.file("have\\new1\\new2\\file.txt")));
 
-    EXPECT_TRUE(createPathDirectories((dir / "trail\\ing\\").c_str()));
-    EXPECT_TRUE(folderExists(dir / "trail\\ing"));
+    EXPECT_TRUE(createPathDirectories((dir.file("trail\\ing\\")).c_str()));
+    EXPECT_TRUE(folderExists(dir.file("trail\\ing")));
 
     // A file where a folder should be.
-    EXPECT_FALSE(createPathDirectories((dir / "have\\marker.txt\\sub\\f").c_str()));
-    EXPECT_FALSE(createPathDirectories((dir / (std::string(260, 'z') + "\\f")).c_str()));
+    EXPECT_FALSE(createPathDirectories((dir.file("have\\marker.txt\\sub\\f")).c_str()));
+    EXPECT_FALSE(createPathDirectories((dir.file(std::string(260, 'z') + "\\f")).c_str()));
     EXPECT_FALSE(createPathDirectories("C:\\a\\..\\..\\x\\f"));
 }
 
 TEST(Paths, CreatePathDirectoriesResolvesRelativePathsAgainstTheCurrentDir) {
-    TempDir dir;
+    TempFolder dir;
     CurrentDirGuard guard;
     ASSERT_TRUE(SetCurrentDirectoryA(dir.path().c_str()));
 
@@ -136,8 +144,8 @@ TEST(Paths, CreatePathDirectoriesResolvesRelativePathsAgainstTheCurrentDir) {
     EXPECT_TRUE(createPathDirectories(".\\dot\\file.txt"));
     EXPECT_TRUE(createPathDirectories("bare.txt"));
 
-    EXPECT_TRUE(folderExists(dir / "rel1\\rel2"));
-    EXPECT_TRUE(folderExists(dir / "dot"));
+    EXPECT_TRUE(folderExists(dir.file("rel1\\rel2")));
+    EXPECT_TRUE(folderExists(dir.file("dot")));
 }
 
 TEST(Paths, BaseName) {
