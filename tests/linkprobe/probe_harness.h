@@ -1,0 +1,91 @@
+// What the link checker's tests share: running the real program with its
+// message boxes watched, reading its log, a plain listening socket and the
+// redirector stand-in.
+#pragma once
+
+#include "common/socket_handle.h"
+
+#include <string>
+#include <vector>
+
+#include "tests/support/child_runner.h"
+#include "tests/support/msgbox_watcher.h"
+
+namespace linkprobe_test {
+
+constexpr const char* kProbeProgram = "norvale-linkprobe.exe";
+constexpr const char* kProbeLogName = "norvale-linkprobe.log";
+
+struct ProbeRun {
+    norvale::testbed::ChildResult result;
+    std::vector<norvale::testbed::SeenBox> boxes;
+};
+
+// Runs the link checker with arguments to its end; every box it shows is
+// recorded and answered with OK.
+ProbeRun runProbe(const std::string& arguments);
+
+// One line of a log file: its level mark ("[I]", "[?]", "[!]") and text.
+struct LogRecord {
+    std::string mark;
+    std::string text;
+};
+bool operator==(const LogRecord& a, const LogRecord& b);
+std::ostream& operator<<(std::ostream& out, const LogRecord& record);
+
+// Records of a log file's content; a line without the time stamp and mark
+// becomes a record with an empty mark.
+std::vector<LogRecord> parseLog(const std::string& content);
+
+// The link checker's own log in the user's product folder.
+std::string probeLogPath();
+std::vector<LogRecord> readProbeLog();
+
+// True when a record with exactly this mark and text exists.
+bool hasRecord(const std::vector<LogRecord>& log, const std::string& mark,
+               const std::string& text);
+// True when a record's text starts with prefix.
+bool hasRecordStartingWith(const std::vector<LogRecord>& log, const std::string& prefix);
+
+// Winsock for the test process itself, held while the object lives.
+class WinsockUser {
+public:
+    WinsockUser();
+    ~WinsockUser();
+    WinsockUser(const WinsockUser&) = delete;
+    WinsockUser& operator=(const WinsockUser&) = delete;
+};
+
+// A socket of the test process listening on host:port, standing for
+// "another program listens there".
+class Listener {
+public:
+    Listener(const char* host, int port);
+    bool listening() const { return socket_.valid(); }
+    SOCKET get() const { return socket_.get(); }
+
+private:
+    WinsockUser winsock_;
+    norvale::Socket socket_;
+};
+
+// A blocking client socket of the test process connected to host:port;
+// invalid when the connection failed.
+norvale::Socket connectTo(const char* host, int port);
+
+// The redirector stand-in, listening on 1.1.2.2:listenPort and serving the
+// mail proxy's address proxyHost:proxyPort with action ("168", "0",
+// "close", "ignore", ...). Killed when the object goes.
+class RedirectorStandin {
+public:
+    RedirectorStandin(int listenPort, const std::string& proxyHost, int proxyPort,
+                      const std::string& action);
+    // True once the stand-in listens.
+    bool ready() const { return ready_; }
+
+private:
+    norvale::testbed::RunningChild child_;
+    bool ready_ = false;
+};
+
+}  // namespace linkprobe_test
