@@ -125,6 +125,25 @@ TEST_F(LauncherTest, RestartWithoutLauncherFileFailsWithAccessDeniedTwice) {
                                         statusLine(kLauncherFileMissing));
 }
 
+TEST_F(LauncherTest, LauncherPathBeyondMaxPathIsRefusedNotCut) {
+    // The tool's own path takes 259 characters, so the launcher's path
+    // beside it (one character longer) cannot be formed in MAX_PATH.
+    const size_t folderLength = MAX_PATH - 1 - 1 - std::strlen(kToolFileName);
+    std::string folder = elsewhere_.path() + "\\";
+    ASSERT_LT(folder.size(), folderLength);
+    folder += std::string(folderLength - folder.size(), 'd');
+    ASSERT_TRUE(CreateDirectoryA(folder.c_str(), nullptr));
+    ASSERT_TRUE(norvale::testbed::copyPrograms(folder, {kToolFileName}));
+    // A launcher under the cut name must not be started instead.
+    ProgramCopy cut(folder, kFixture, "norvale-launcher.ex", {});
+
+    ToolRun result = runTool(norvale::testbed::joinPath(folder, kToolFileName), "-f 16");
+    ASSERT_TRUE(result.finished);
+    EXPECT_EQ(result.exitCode, static_cast<DWORD>(ERROR_FILENAME_EXCED_RANGE))
+        << result.standardError;
+    EXPECT_TRUE(cut.events("start").empty());
+}
+
 TEST(ProcessLookup, OwnerOfOwnProcessIsDomainBackslashAccount) {
     std::string owner = ownAccount();
     size_t slash = owner.find('\\');
