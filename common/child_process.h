@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstddef>
 #include <string>
 
 // Exit code reported for a child that could not be started.
@@ -11,10 +12,21 @@ constexpr int kChildNotStarted = -3;
 
 enum class ChildWindow { Default, Hidden };
 
+// The sibling programs, started by bare file name from the current
+// directory (the starting program's own folder).
+constexpr const char kLinkProbeExe[] = "norvale-linkprobe.exe";
+constexpr const char kSupProcessorExe[] = "norvale-sup-processor.exe";
+constexpr const char kMailProxyExe[] = "norvale-mail.exe";
+
+// Longest command line built for a child: a zero-filled buffer of 1024
+// characters leaves room for 1023 and the terminating NUL.
+constexpr std::size_t kCommandLineLimit = 1023;
+
 // Starts application (a bare file name, resolved against the current
 // directory, never the search path) with commandLine (whose first word is
 // the same file name), waits without time-out and returns the child's
-// signed exit code, or kChildNotStarted.
+// signed exit code, or kChildNotStarted. An empty command line is refused
+// (kChildNotStarted): the child would run without its arguments.
 int runChildAndWait(const char* application, const std::string& commandLine, ChildWindow window);
 
 // The same, telling "not started" apart from an exit code: false when the
@@ -30,3 +42,33 @@ bool startChildAndWait(const char* application, const std::string& commandLine,
 // Returns 0, or the system error of the first failing step.
 DWORD closeProcessWindows(DWORD processId, DWORD timeoutMs, UINT message, WPARAM wParam,
                           LPARAM lParam);
+
+// printf-style formatting of a child's command line. Returns false and
+// leaves line empty when the text would be longer than kCommandLineLimit:
+// a host or path cut short would send the child somewhere else.
+bool formatCommandLine(std::string& line, const char* format, ...)
+    __attribute__((format(printf, 2, 3)));
+
+// The link checker in its default window, no log lines (the caller logs).
+int runLinkProbe(const std::string& commandLine);
+
+// "norvale-linkprobe.exe -bindcheck <host> <port>"; empty when longer than
+// kCommandLineLimit (runLinkProbe then answers kChildNotStarted).
+std::string bindCheckCommandLine(const std::string& host, int port);
+
+// The set-up processor, hidden. Logs "The returned code of the SUP
+// process: %d" (level 0) or "The binary '%s' was not found!" (level 1).
+int runSupProcessor(const std::string& commandLine);
+
+// "norvale-mail.exe -c \"<confPath>\""; empty when longer than
+// kCommandLineLimit.
+std::string mailProxyCommandLine(const std::string& confPath);
+
+// The mail proxy, hidden; false when it could not be started. No log lines:
+// the supervision logs the exit code and the failure itself.
+bool runMailProxy(const std::string& commandLine, int& exitCode);
+
+// The remover's start of application, hidden. Logs "The code returned by
+// '%s' binary is '%d'" (level 0) or "The '%s' binary was not found"
+// (level 1).
+int runProcess(const char* application, const std::string& commandLine);

@@ -1,0 +1,16 @@
+// The per-user installation flag: HKCU\SOFTWARE\Norvale, value
+// NorvaleUserInstalled, "yes" or "no".
+#pragma once
+
+constexpr const char kFlagKey[] = "SOFTWARE\\Norvale";
+constexpr const char kFlagValue[] = "NorvaleUserInstalled";
+
+enum RegistryFlag { FLAG_NO = 0, FLAG_YES = 1, FLAG_UNKNOWN = 2 };
+
+// 1 for "yes", 0 for "no" (either case), 2 for anything else: a missing key
+// or value, a read error, a value that is not a NUL-terminated REG_SZ.
+int getRegistryFlag();
+
+// Writes "yes" (installed) or "no" as REG_SZ with its NUL; false when the
+// key could not be created or the value not written.
+bool setRegistryFlag(bool installed);
