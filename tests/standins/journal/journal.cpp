@@ -1,0 +1,91 @@
+#include "tests/standins/journal/journal.h"
+
+#include <windows.h>
+
+#include <cstdio>
+#include <fstream>
+
+#include "common/handles.h"
+
+namespace standin {
+
+namespace {
+
+std::string timeStamp() {
+    SYSTEMTIME now;
+    GetLocalTime(&now);
+    char text[32];
+    std::snprintf(text, sizeof(text), "%04u-%02u-%02u %02u:%02u:%02u.%03u", now.wYear, now.wMonth,
+                  now.wDay, now.wHour, now.wMinute, now.wSecond, now.wMilliseconds);
+    return text;
+}
+
+bool splitLine(const std::string& line, JournalEntry& entry) {
+    std::size_t first = line.find('\t');
+    if (first == std::string::npos) return false;
+    std::size_t second = line.find('\t', first + 1);
+    if (second == std::string::npos) return false;
+    std::size_t third = line.find('\t', second + 1);
+    if (third == std::string::npos) return false;
+    entry.time = line.substr(0, first);
+    entry.processId = std::strtoul(line.substr(first + 1, second - first - 1).c_str(), nullptr, 10);
+    entry.event = line.substr(second + 1, third - second - 1);
+    entry.commandLine = line.substr(third + 1);
+    return true;
+}
+
+}  // namespace
+
+std::string besideProgram(const std::string& exePath, const char* extension) {
+    std::size_t slash = exePath.find_last_of("\\/");
+    std::size_t dot = exePath.rfind('.');
+    std::string stem = (dot != std::string::npos && (slash == std::string::npos || dot > slash))
+                           ? exePath.substr(0, dot)
+                           : exePath;
+    return stem + "." + extension;
+}
+
+std::string ownProgramPath() {
+    char path[MAX_PATH];
+    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    return std::string(path, length);
+}
+
+bool appendJournal(const std::string& journalPath, const std::string& event,
+                   const std::string& commandLine) {
+    norvale::FileHandle file(CreateFileA(journalPath.c_str(), FILE_APPEND_DATA,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file) return false;
+    std::string line = timeStamp() + "\t" + std::to_string(GetCurrentProcessId()) + "\t" + event +
+                       "\t" + commandLine + "\r\n";
+    DWORD written = 0;
+    BOOL ok =
+        WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written, nullptr);
+    return ok && written == line.size();
+}
+
+std::vector<JournalEntry> readJournal(const std::string& journalPath) {
+    std::vector<JournalEntry> entries;
+    std::ifstream in(journalPath, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+        if (line.empty() || line.back() != '\r') continue;  // a line still being written
+        line.pop_back();
+        JournalEntry entry;
+        if (splitLine(line, entry)) entries.push_back(entry);
+    }
+    return entries;
+}
+
+std::vector<JournalEntry> entriesFor(const std::vector<JournalEntry>& journal,
+                                     const std::string& event) {
+    std::vector<JournalEntry> found;
+    for (const JournalEntry& entry : journal) {
+        if (entry.event == event || entry.event.rfind(event + " ", 0) == 0) found.push_back(entry);
+    }
+    return found;
+}
+
+}  // namespace standin
