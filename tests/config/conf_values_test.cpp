@@ -140,7 +140,9 @@ TEST(ConfValuesHost, AgreesWithThePlainRecursiveRecogniser) {
             bool expectedOk = reference::Domain(text, skip).parse(expected);
             bool actualOk = parseDomain(actual, text.data(), text.data() + text.size(), skip);
             ASSERT_EQ(expectedOk, actualOk) << "'" << text << "' skip " << skip;
-            if (expectedOk) ASSERT_EQ(expected, actual) << "'" << text << "'";
+            if (expectedOk) {
+                ASSERT_EQ(expected, actual) << "'" << text << "'";
+            }
         }
     }
 }
