@@ -1,0 +1,392 @@
+// The removal tool as a user runs it: the real program in a program folder
+// of its own beside the set-up processor stand-in, which journals every
+// command line it gets and exits with the codes its control file gives.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/standins/journal/control.h"
+#include "tests/standins/journal/journal.h"
+#include "tests/support/child_runner.h"
+#include "tests/support/msgbox_watcher.h"
+#include "tests/support/test_files.h"
+#include "tests/support/user_state.h"
+
+namespace {
+
+using namespace norvale::testbed;
+
+constexpr char kRemover[] = "NorvaleRemover.exe";
+constexpr char kSup[] = "norvale-sup-processor.exe";
+constexpr char kLogName[] = "NorvaleRemover.log";
+constexpr int kEFail = static_cast<int>(0x80004005);
+constexpr char kRunOnce[] = "SOFTWARE\\Microsoft\\Windows\\CurrentVersion\\RunOnce";
+constexpr char kLinkValue[] = "NorvaleHTTPLink";
+constexpr char kShellFolders[] =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+// Time for a box to be recorded and answered.
+constexpr DWORD kBoxWaitMs = 10000;
+
+std::string shellFolder(int csidl, DWORD flags = SHGFP_TYPE_CURRENT) {
+    char path[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathA(nullptr, csidl, nullptr, flags, path))) return {};
+    return path;
+}
+
+std::string profilesRootFolder() {
+    std::string profile = shellFolder(CSIDL_PROFILE);
+    return profile.substr(0, profile.rfind('\\') + 1);
+}
+
+// The folders under the profiles root in the order the system lists them:
+// the order in which every user has to be served.
+std::vector<std::string> foldersUnder(const std::string& root) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    HANDLE find = FindFirstFileA((root + "*.*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE) return names;
+    do {
+        std::string name = entry.cFileName;
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
+            names.push_back(name);
+    } while (FindNextFileA(find, &entry));
+    FindClose(find);
+    return names;
+}
+
+bool setUserFlag(const char* text) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return false;
+    LSTATUS status = RegSetValueExA(key, "NorvaleUserInstalled", 0, REG_SZ,
+                                    reinterpret_cast<const BYTE*>(text),
+                                    static_cast<DWORD>(strlen(text) + 1));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+struct RegistryText {
+    bool present = false;
+    DWORD type = 0;
+    DWORD size = 0;
+    std::string text;
+};
+
+RegistryText feedbackLink() {
+    RegistryText value;
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnce, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return value;
+    char data[1024] = {};
+    value.size = sizeof data - 1;
+    value.present = RegQueryValueExA(key, kLinkValue, nullptr, &value.type,
+                                     reinterpret_cast<BYTE*>(data), &value.size) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    value.text = data;
+    return value;
+}
+
+void removeFeedbackLink() {
+    HKEY key;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kRunOnce, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    RegDeleteValueA(key, kLinkValue);
+    RegCloseKey(key);
+}
+
+size_t countOf(const std::string& text, const std::string& piece) {
+    size_t count = 0;
+    for (size_t at = text.find(piece); at != std::string::npos; at = text.find(piece, at + 1))
+        ++count;
+    return count;
+}
+
+class RemoverRun : public FreshUserTest {
+protected:
+    void SetUp() override {
+        FreshUserTest::SetUp();
+        ASSERT_TRUE(programs_.valid());
+        ASSERT_TRUE(copyPrograms(programs_.path(), {kRemover, kSup}));
+        removeFeedbackLink();
+    }
+
+    void TearDown() override {
+        removeFeedbackLink();
+        for (const std::string& folder : userFolders_) removeTree(folder);
+        FreshUserTest::TearDown();
+    }
+
+    // Runs the tool from another current directory: it has to find the
+    // set-up processor in its own folder.
+    ChildResult runRemover(const std::string& arguments) {
+        return runChild(programs_.file(kRemover), arguments, testBinFolder());
+    }
+
+    void supExitCodes(const std::string& codes) {
+        ASSERT_TRUE(standin::writeControl(programs_.file("norvale-sup-processor.control"),
+                                          {{standin::kKeyExitCodes, codes}}));
+    }
+
+    void removeSup() { ASSERT_TRUE(removeTree(programs_.file(kSup))); }
+
+    std::vector<std::string> supCommandLines() const {
+        std::vector<std::string> lines;
+        for (const standin::JournalEntry& entry : standin::entriesFor(
+                 standin::readJournal(programs_.file("norvale-sup-processor.journal")), "start"))
+            lines.push_back(entry.commandLine);
+        return lines;
+    }
+
+    std::string log(const std::string& productFolder = userProductFolder()) const {
+        return readWholeFile(joinPath(productFolder, kLogName)).value_or("");
+    }
+
+    // The folder arguments every set-up processor run ends with.
+    std::string clientAndSystem() const {
+        return "--client-folder \"" + programs_.path() + "\" --system-folder \"" +
+               shellFolder(CSIDL_SYSTEM, SHGFP_TYPE_DEFAULT) + "\"";
+    }
+
+    void makeUserFolders(const std::vector<std::string>& names) {
+        for (const std::string& name : names) {
+            userFolders_.push_back(profilesRootFolder() + name);
+            ASSERT_TRUE(createFolders(userFolders_.back()));
+        }
+    }
+
+    TempFolder programs_{"norvale remover"};
+    MsgBoxWatcher boxes_{IDOK};
+    std::vector<std::string> userFolders_;
+};
+
+TEST_F(RemoverRun, WithoutAValidOptionFailsWithoutRemovingAnything) {
+    const char* const arguments[] = {"", "--AllUsers", "--CurrentUser", "allusers", "--allusers=1"};
+    for (const char* argument : arguments) {
+        SCOPED_TRACE(argument);
+        ChildResult run = runRemover(argument);
+        EXPECT_EQ(kEFail, run.exitCode);
+        EXPECT_NE(std::string::npos, log().find(" [!] Wrong params!\r\n"));
+    }
+    EXPECT_TRUE(supCommandLines().empty());
+    EXPECT_EQ(0u, boxes_.count());
+    EXPECT_FALSE(feedbackLink().present);
+}
+
+TEST_F(RemoverRun, ForAUserWithoutTheProductShowsOneBoxAndRunsNothing) {
+    const char* const flags[] = {nullptr /* no key */, "", "no", "NO", "yes ", "1"};
+    for (const char* flag : flags) {
+        SCOPED_TRACE(flag ? std::string("flag '") + flag + "'" : "no key");
+        ASSERT_TRUE(resetUserState());
+        if (flag != nullptr) {
+            ASSERT_TRUE(setUserFlag(flag));
+        }
+        size_t before = boxes_.count();
+
+        ChildResult run = runRemover("--currentuser");
+        EXPECT_EQ(0, run.exitCode);
+        ASSERT_TRUE(boxes_.waitForBoxes(before + 1, kBoxWaitMs));
+        SeenBox box = boxes_.boxes().back();
+        EXPECT_EQ("The product is already disabled for the current user.", box.text);
+        EXPECT_EQ("Norvale remover", box.caption);
+        EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+        if (box.styleKnown) {
+            EXPECT_EQ(0u, box.style);
+        }
+
+        std::string text = log();
+        EXPECT_NE(std::string::npos, text.find(" [I] The tool was called for the current user\r\n"));
+        EXPECT_NE(std::string::npos, text.find(" [I] The product is not enabled for the current user\r\n"));
+    }
+    EXPECT_EQ(std::size(flags), boxes_.count());
+    EXPECT_TRUE(supCommandLines().empty());
+}
+
+TEST_F(RemoverRun, ForTheCurrentUserRunsTheSetUpProcessorOnce) {
+    struct Case {
+        const char* arguments;
+        const char* flag;
+        int supCode;
+        int exitCode;
+    };
+    const Case cases[] = {
+        {"--currentuser", "YES", 5, 0},
+        {"--currentuser", "yes", -10, -10},
+        {"--currentuser", "Yes", -1, 0},
+        // Both options: the current user's run wins.
+        {"--allusers --currentuser", "yes", 0, 0},
+    };
+    const std::string expectedLine =
+        std::string(kSup) + " --user-delete --user-delete-currentuser --user-folder \"" +
+        userProductFolder() + "\" " + clientAndSystem();
+    size_t runs = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.arguments) + " with exit code " + std::to_string(c.supCode));
+        ASSERT_TRUE(resetUserState());
+        ASSERT_TRUE(setUserFlag(c.flag));
+        supExitCodes(std::to_string(c.supCode));
+
+        ChildResult run = runRemover(c.arguments);
+        EXPECT_EQ(c.exitCode, run.exitCode);
+        std::vector<std::string> lines = supCommandLines();
+        ASSERT_EQ(++runs, lines.size());
+        EXPECT_EQ(expectedLine, lines.back());
+
+        std::string text = log();
+        EXPECT_NE(std::string::npos,
+                  text.find("User param: '--user-folder \"" + userProductFolder() + "\"'\r\n"));
+        EXPECT_NE(std::string::npos,
+                  text.find("Binary param: '--client-folder \"" + programs_.path() + "\"'\r\n"));
+        EXPECT_NE(std::string::npos, text.find(" [I] Final params: '" + expectedLine + "'\r\n"));
+        std::string code = std::to_string(c.supCode);
+        EXPECT_NE(std::string::npos,
+                  text.find(" [I] The code returned by '" + std::string(kSup) + "' binary is '" +
+                            code + "'\r\n"));
+        EXPECT_NE(std::string::npos, text.find(" [I] The sup tool returned: " + code + "\r\n"));
+    }
+    EXPECT_EQ(0u, boxes_.count());
+    EXPECT_FALSE(feedbackLink().present);
+}
+
+TEST_F(RemoverRun, ForTheCurrentUserWithoutTheSetUpProcessorEndsNormally) {
+    ASSERT_TRUE(setUserFlag("yes"));
+    removeSup();
+    ChildResult run = runRemover("--currentuser");
+    EXPECT_EQ(0, run.exitCode);
+    std::string text = log();
+    EXPECT_NE(std::string::npos,
+              text.find(" [?] The 'norvale-sup-processor.exe' binary was not found\r\n"));
+    EXPECT_NE(std::string::npos, text.find(" [I] The sup tool returned: -3\r\n"));
+}
+
+TEST_F(RemoverRun, ForAllUsersServesEveryFolderInListingOrderThenLinksTheFeedbackPage) {
+    makeUserFolders({"norvale rm one", "norvale rm two", "norvale rm three"});
+    const std::string root = profilesRootFolder();
+    const std::vector<std::string> names = foldersUnder(root);
+    ASSERT_GE(names.size(), 3u);
+    // Where the application data lies below a profile, e.g. AppData\Roaming.
+    const std::string offset =
+        shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
+    supExitCodes("0, 5, -3, -1, 7");
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(0, run.exitCode);
+
+    std::vector<std::string> expected;
+    for (const std::string& name : names)
+        expected.push_back(std::string(kSup) + " --user-delete --user-folder \"" + root + name +
+                           "\\" + offset + "\\Norvale\" " + clientAndSystem());
+    EXPECT_EQ(expected, supCommandLines());
+
+    std::string text = log();
+    EXPECT_NE(std::string::npos, text.find(" [I] The tool was called for all users\r\n"));
+    size_t lastFound = 0;
+    for (const std::string& name : names) {
+        size_t at = text.find(" [I] Found user dir: '" + root + name + "\\" + offset + "\\Norvale'\r\n");
+        EXPECT_NE(std::string::npos, at) << name;
+        if (at != std::string::npos) lastFound = std::max(lastFound, at);
+    }
+    // Every folder is known before the first removal starts.
+    EXPECT_LT(lastFound, text.find("Final params"));
+    EXPECT_NE(std::string::npos,
+              text.find(" [I] Do what is needed to run the norvale http link -> write it in RunOnce\r\n"));
+
+    RegistryText link = feedbackLink();
+    ASSERT_TRUE(link.present);
+    EXPECT_EQ(static_cast<DWORD>(REG_SZ), link.type);
+    EXPECT_EQ(link.text.size() + 1, link.size);
+    ASSERT_GT(link.text.size(), std::string("/unifeedback").size());
+    EXPECT_EQ("/unifeedback", link.text.substr(link.text.size() - 12));
+    EXPECT_EQ(0u, link.text.find("http"));
+}
+
+TEST_F(RemoverRun, ForAllUsersStopsAtOnceWhenTheSetUpProcessorSaysSo) {
+    makeUserFolders({"norvale rm one", "norvale rm two", "norvale rm three"});
+    ASSERT_GE(foldersUnder(profilesRootFolder()).size(), 3u);
+    supExitCodes("0, -10, 0");
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(-10, run.exitCode);
+    EXPECT_EQ(2u, supCommandLines().size());
+    EXPECT_EQ(std::string::npos, log().find("RunOnce"));
+    EXPECT_FALSE(feedbackLink().present);
+}
+
+TEST_F(RemoverRun, ForAllUsersWithoutTheSetUpProcessorGoesThroughEveryFolder) {
+    makeUserFolders({"norvale rm one", "norvale rm two"});
+    const size_t folders = foldersUnder(profilesRootFolder()).size();
+    removeSup();
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(0, run.exitCode);
+    std::string text = log();
+    EXPECT_EQ(folders, countOf(text, " [?] The 'norvale-sup-processor.exe' binary was not found\r\n"));
+    EXPECT_EQ(folders, countOf(text, " [I] The sup tool returned: -3\r\n"));
+    EXPECT_TRUE(feedbackLink().present);
+}
+
+// Moves the current user's application data to another drive for one test.
+class AppDataElsewhere {
+public:
+    explicit AppDataElsewhere(const std::string& folder) : folder_(folder) {
+        HKEY key;
+        if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
+                          &key) != ERROR_SUCCESS)
+            return;
+        char old[MAX_PATH] = {};
+        DWORD size = sizeof old - 1;
+        if (RegQueryValueExA(key, "AppData", nullptr, &oldType_, reinterpret_cast<BYTE*>(old),
+                             &size) == ERROR_SUCCESS &&
+            createFolders(folder_)) {
+            old_ = old;
+            saved_ = RegSetValueExA(key, "AppData", 0, REG_EXPAND_SZ,
+                                    reinterpret_cast<const BYTE*>(folder_.c_str()),
+                                    static_cast<DWORD>(folder_.size() + 1)) == ERROR_SUCCESS;
+        }
+        RegCloseKey(key);
+    }
+    ~AppDataElsewhere() {
+        HKEY key;
+        if (saved_ && RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_SET_VALUE, &key) ==
+                          ERROR_SUCCESS) {
+            RegSetValueExA(key, "AppData", 0, oldType_, reinterpret_cast<const BYTE*>(old_.c_str()),
+                           static_cast<DWORD>(old_.size() + 1));
+            RegCloseKey(key);
+        }
+        removeTree(folder_);
+    }
+    bool active() const { return saved_; }
+
+private:
+    std::string folder_;
+    std::string old_;
+    DWORD oldType_ = REG_EXPAND_SZ;
+    bool saved_ = false;
+};
+
+TEST_F(RemoverRun, ForAllUsersWithApplicationDataOnAnotherDriveRemovesNothing) {
+    const std::string elsewhere = "Z:\\tmp\\norvale remover appdata " + std::to_string(GetCurrentProcessId());
+    std::string text;
+    {
+        AppDataElsewhere moved(elsewhere);
+        ASSERT_TRUE(moved.active());
+        ASSERT_EQ(elsewhere, shellFolder(CSIDL_APPDATA));
+        ChildResult run = runRemover("--allusers");
+        EXPECT_EQ(static_cast<int>(ERROR_PATH_NOT_FOUND), run.exitCode);
+        text = log(elsewhere + "\\Norvale");
+    }
+    char message[512] = {};
+    ASSERT_NE(0u, FormatMessageA(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 ERROR_PATH_NOT_FOUND, 0x400, message, sizeof message, nullptr));
+    EXPECT_NE(std::string::npos, text.find(" [!] Error: " + std::string(message)));
+    EXPECT_EQ(std::string::npos, text.find("Found user dir"));
+    EXPECT_TRUE(supCommandLines().empty());
+    EXPECT_FALSE(feedbackLink().present);
+}
+
+}  // namespace
