@@ -1,10 +1,14 @@
 # make build  - the five programs, 32-bit Windows, in build/bin
-# make test   - installs what is missing, builds, and runs every test under Wine
+# make test   - installs what is missing, builds, and runs every test under Wine,
+#               then the configuration reader's native sanitizer tests and a
+#               short fuzz run
+# make fuzz   - fuzzes the configuration reader for FUZZ_SECONDS (default 60)
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
+FUZZ_SECONDS ?= 60
 
-.PHONY: all bootstrap build test test-build clean
+.PHONY: all bootstrap build test test-build fuzz clean
 
 all: build
 
@@ -31,6 +35,11 @@ endif
 
 test: test-build
 	scripts/run-tests $(TEST_DIR)
+	scripts/config-native
+	scripts/config-native fuzz 30
+
+fuzz: bootstrap
+	scripts/config-native fuzz $(FUZZ_SECONDS)
 
 clean:
 	rm -rf build build-x64
