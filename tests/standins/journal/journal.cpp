@@ -88,4 +88,14 @@ std::vector<JournalEntry> entriesFor(const std::vector<JournalEntry>& journal,
     return found;
 }
 
+bool waitForEvent(const std::string& journalPath, const std::string& event, unsigned timeoutMs) {
+    const DWORD kPollMs = 20;
+    DWORD start = GetTickCount();
+    for (;;) {
+        if (!entriesFor(readJournal(journalPath), event).empty()) return true;
+        if (GetTickCount() - start >= timeoutMs) return false;
+        Sleep(kPollMs);
+    }
+}
+
 }  // namespace standin

@@ -36,4 +36,8 @@ std::vector<JournalEntry> readJournal(const std::string& journalPath);
 std::vector<JournalEntry> entriesFor(const std::vector<JournalEntry>& journal,
                                      const std::string& event);
 
+// Polls the journal until an entry for event (as entriesFor) appears; false
+// after timeoutMs.
+bool waitForEvent(const std::string& journalPath, const std::string& event, unsigned timeoutMs);
+
 }  // namespace standin

@@ -24,16 +24,16 @@ void printToStdout(const std::string& text) {
     WriteFile(out, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
 }
 
+// Registers the class for this program. A class of the same name that the
+// system or a loaded library registered globally (such as the toolbar class)
+// does not count: the program's own class is found first by CreateWindow.
 bool registerOnce(const char* className, WNDPROC windowProc) {
-    WNDCLASSEXA existing = {};
-    existing.cbSize = sizeof(existing);
-    if (GetClassInfoExA(GetModuleHandleA(nullptr), className, &existing)) return true;
     WNDCLASSEXA windowClass = {};
     windowClass.cbSize = sizeof(windowClass);
     windowClass.lpfnWndProc = windowProc;
     windowClass.hInstance = GetModuleHandleA(nullptr);
     windowClass.lpszClassName = className;
-    return RegisterClassExA(&windowClass) != 0;
+    return RegisterClassExA(&windowClass) != 0 || GetLastError() == ERROR_CLASS_ALREADY_EXISTS;
 }
 
 // How the parent asked the program to show its window: "startup default"
