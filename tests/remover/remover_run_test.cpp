@@ -330,10 +330,11 @@ TEST_F(RemoverRun, ForAllUsersWithoutTheSetUpProcessorGoesThroughEveryFolder) {
     EXPECT_TRUE(feedbackLink().present);
 }
 
-// Moves the current user's application data to another drive for one test.
+// Moves the current user's application data to another drive for one test;
+// without the folder the system reports no application-data folder at all.
 class AppDataElsewhere {
 public:
-    explicit AppDataElsewhere(const std::string& folder) : folder_(folder) {
+    AppDataElsewhere(const std::string& folder, bool create) : folder_(folder) {
         HKEY key;
         if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFolders, 0, KEY_QUERY_VALUE | KEY_SET_VALUE,
                           &key) != ERROR_SUCCESS)
@@ -342,7 +343,7 @@ public:
         DWORD size = sizeof old - 1;
         if (RegQueryValueExA(key, "AppData", nullptr, &oldType_, reinterpret_cast<BYTE*>(old),
                              &size) == ERROR_SUCCESS &&
-            createFolders(folder_)) {
+            (!create || createFolders(folder_))) {
             old_ = old;
             saved_ = RegSetValueExA(key, "AppData", 0, REG_EXPAND_SZ,
                                     reinterpret_cast<const BYTE*>(folder_.c_str()),
@@ -373,7 +374,7 @@ TEST_F(RemoverRun, ForAllUsersWithApplicationDataOnAnotherDriveRemovesNothing) {
     const std::string elsewhere = "Z:\\tmp\\norvale remover appdata " + std::to_string(GetCurrentProcessId());
     std::string text;
     {
-        AppDataElsewhere moved(elsewhere);
+        AppDataElsewhere moved(elsewhere, true);
         ASSERT_TRUE(moved.active());
         ASSERT_EQ(elsewhere, shellFolder(CSIDL_APPDATA));
         ChildResult run = runRemover("--allusers");
@@ -385,6 +386,20 @@ TEST_F(RemoverRun, ForAllUsersWithApplicationDataOnAnotherDriveRemovesNothing) {
                                  ERROR_PATH_NOT_FOUND, 0x400, message, sizeof message, nullptr));
     EXPECT_NE(std::string::npos, text.find(" [!] Error: " + std::string(message)));
     EXPECT_EQ(std::string::npos, text.find("Found user dir"));
+    EXPECT_TRUE(supCommandLines().empty());
+    EXPECT_FALSE(feedbackLink().present);
+}
+
+TEST_F(RemoverRun, WhenTheSystemReportsNoApplicationDataFolderFailsWithoutRemoving) {
+    ASSERT_TRUE(setUserFlag("yes"));
+    const std::string missing = "Z:\\tmp\\norvale remover missing " + std::to_string(GetCurrentProcessId());
+    AppDataElsewhere moved(missing, false);
+    ASSERT_TRUE(moved.active());
+    ASSERT_EQ("", shellFolder(CSIDL_APPDATA));
+    for (const char* option : {"--currentuser", "--allusers"}) {
+        SCOPED_TRACE(option);
+        EXPECT_EQ(kEFail, runRemover(option).exitCode);
+    }
     EXPECT_TRUE(supCommandLines().empty());
     EXPECT_FALSE(feedbackLink().present);
 }
