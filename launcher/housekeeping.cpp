@@ -1,0 +1,101 @@
+#include "launcher/housekeeping.h"
+
+#include "common/child_process.h"
+#include "common/handles.h"
+#include "common/log_file.h"
+#include "common/messages.h"
+#include "common/paths.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+const char kOldLogPrefix[] = "norvale.log.";
+const char kMessageLogClass[] = "QWidget";
+const char kMessageLogTitle[] = "Norvale Message Log";
+const char kTaskbarClass[] = "Shell_TrayWnd";
+const char kToolbarClass[] = "ToolbarWindow32";
+// The message-log program gets this long to end after WM_DESTROY.
+constexpr DWORD kMessageLogTimeoutMs = 500;
+// Mouse sweep over the notification area: first position and step.
+constexpr int kSweepStart = 9;
+constexpr int kSweepStep = 18;
+// The user folder is searched with at most this many characters of path.
+constexpr std::size_t kUserFolderLimit = 256;
+
+bool isOldLogFile(const WIN32_FIND_DATAA& entry) {
+    if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return false;
+    return std::strncmp(entry.cFileName, kOldLogPrefix, sizeof kOldLogPrefix - 1) == 0;
+}
+
+void deleteLogFile(const std::string& folder, const char* name) {
+    std::string path = folder + name;
+    bool deleted = path.size() < kMaxPath && DeleteFileA(path.c_str());
+    g_log.logf(LOG_INFO, deleted ? "Success deleting file: %s" : "Error deleting file: %s",
+               path.c_str());
+}
+
+BOOL CALLBACK findToolbar(HWND window, LPARAM found) {
+    HWND toolbar = FindWindowExA(window, nullptr, kToolbarClass, nullptr);
+    if (!toolbar) return TRUE;
+    *reinterpret_cast<HWND*>(found) = toolbar;
+    return FALSE;
+}
+
+}  // namespace
+
+void deleteOldLogFiles() {
+    std::string folder = userNorvalePath();
+    if (folder.size() > kUserFolderLimit) folder.resize(kUserFolderLimit);
+    WIN32_FIND_DATAA entry;
+    norvale::FindHandle search(FindFirstFileA((folder + "*.*").c_str(), &entry));
+    if (!search) {
+        g_log.log(LOG_INFO, "No files found in the user dir!");
+        return;
+    }
+    do {
+        if (isOldLogFile(entry)) deleteLogFile(folder, entry.cFileName);
+    } while (FindNextFileA(search.get(), &entry));
+    if (GetLastError() == ERROR_NO_MORE_FILES) {
+        g_log.log(LOG_INFO, "Finished to browse all files from user dir for the log files");
+    } else {
+        g_log.log(LOG_INFO, "FindNextFile returned ERROR!");
+    }
+}
+
+int closeMessageLog() {
+    HWND window = FindWindowA(kMessageLogClass, kMessageLogTitle);
+    if (!window) {
+        g_log.log(LOG_WARNING, messageTable[82]);
+        return 0;
+    }
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId == 0) {
+        g_log.log(LOG_ERROR, messageTable[83]);
+        return 83;
+    }
+    if (closeProcessWindows(processId, kMessageLogTimeoutMs, WM_DESTROY, 0, 0) != 0) {
+        g_log.log(LOG_ERROR, messageTable[84]);
+        return 84;
+    }
+    cleanTrayIcons();
+    g_log.log(LOG_INFO, messageTable[85]);
+    return 0;
+}
+
+HRESULT cleanTrayIcons() {
+    HWND taskbar = FindWindowA(kTaskbarClass, nullptr);
+    if (!taskbar) return 2;
+    HWND toolbar = nullptr;
+    EnumChildWindows(taskbar, findToolbar, reinterpret_cast<LPARAM>(&toolbar));
+    if (!toolbar) return 2;
+    RECT client;
+    if (!GetClientRect(toolbar, &client)) return E_INVALIDARG;
+    int y = (client.bottom - client.top) / 2;
+    for (int x = client.left + kSweepStart; x < client.right; x += kSweepStep) {
+        SendMessageA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+    }
+    return 0;
+}

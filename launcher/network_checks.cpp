@@ -1,0 +1,208 @@
+#include "launcher/network_checks.h"
+
+#include "common/child_process.h"
+#include "common/install_flag.h"
+#include "common/log_file.h"
+#include "common/messages.h"
+#include "config/launcher_config.h"
+
+#include <algorithm>
+
+namespace {
+
+const char kLinkProbe[] = "norvale-linkprobe.exe";
+// The FUS check connects here, to an address outside the machine.
+const char kFusHost[] = "1.1.1.1";
+const char kLoopbackAddress[] = "127.0.0.1";
+const char kLoopbackName[] = "localhost";
+
+// Link checker exit codes, and -3 for one that could not be started.
+enum ProbeCode {
+    PROBE_SUCCESS = 0,
+    PROBE_IN_USE = 1,
+    PROBE_BIND_OTHER = 2,
+    PROBE_LSP_FAILED = 4,
+    PROBE_WRONG_PARAMS = -1,
+    PROBE_OTHER_ERRORS = -2,
+    PROBE_NOT_FOUND = kChildNotStarted
+};
+
+struct LogLine {
+    int level;
+    const char* text;
+};
+
+// Texts of a check's skips when its preconditions are missing.
+struct SkipTexts {
+    const char* flag;
+    const char* missingFile;
+    const char* readFailure;
+};
+
+const SkipTexts kBindSkips = {
+    "The flag from registry is !=yes, so don't test the bind",
+    "The conf file doesn't exist, so don't test the bind.",
+    "Cannot open config file or at reading was an error, so don't test the bind."};
+const SkipTexts kLspSkips = {messageTable[40], messageTable[41], messageTable[42]};
+
+// A command line that would not fit is empty, and runLinkProbe answers an
+// empty line as a link checker that could not be started.
+int probeBind(const std::string& host, int port) {
+    return runLinkProbe(bindCheckCommandLine(host, port));
+}
+
+int probeLsp(int portClient, int portServer, const std::string& hostServer) {
+    std::string line;
+    formatCommandLine(line, "%s %s %d %d %s", kLinkProbe, "-lspcheck", portClient, portServer,
+                      hostServer.c_str());
+    return runLinkProbe(line);
+}
+
+int probeLspFus(const char* hostConnect, int portConnect) {
+    std::string line;
+    formatCommandLine(line, "%s %s %s %d", kLinkProbe, "-lspcheckfus", hostConnect, portConnect);
+    return runLinkProbe(line);
+}
+
+int bindVerdict(int code) {
+    LogLine line;
+    int verdict = kCheckSkipped;
+    switch (code) {
+    case PROBE_SUCCESS:
+        line = {LOG_INFO,
+                "Linkprober returned success => bind success => no running moskar on that port"};
+        verdict = kCheckOk;
+        break;
+    case PROBE_IN_USE:
+        line = {LOG_ERROR,
+                "Linkprober returned failure: the bind failed with WSAEADDRINUSE => there is "
+                "another moskar running"};
+        verdict = kCheckFailed;
+        break;
+    case PROBE_BIND_OTHER:
+        line = {LOG_ERROR,
+                "Linkprober returned failure: the bind failed with another error => not "
+                "important for this test"};
+        verdict = kCheckBindOther;
+        break;
+    case PROBE_WRONG_PARAMS: line = {LOG_ERROR, "Wrong params for the linkprober!"}; break;
+    case PROBE_OTHER_ERRORS: line = {LOG_WARNING, "Linkprober returned other errors."}; break;
+    case PROBE_NOT_FOUND: line = {LOG_ERROR, "Linkprober was not found."}; break;
+    default: line = {LOG_WARNING, "Linkprober returned unknown value."}; break;
+    }
+    g_log.log(line.level, line.text);
+    return verdict;
+}
+
+int lspVerdict(int code) {
+    LogLine line;
+    int verdict = kCheckSkipped;
+    switch (code) {
+    case PROBE_SUCCESS:
+        line = {LOG_INFO, messageTable[49]};
+        verdict = kCheckOk;
+        break;
+    case PROBE_LSP_FAILED:
+        line = {LOG_ERROR, messageTable[50]};
+        verdict = kCheckFailed;
+        break;
+    case PROBE_WRONG_PARAMS: line = {LOG_ERROR, messageTable[51]}; break;
+    case PROBE_OTHER_ERRORS: line = {LOG_WARNING, messageTable[53]}; break;
+    case PROBE_NOT_FOUND: line = {LOG_ERROR, messageTable[52]}; break;
+    default: line = {LOG_WARNING, messageTable[54]}; break;
+    }
+    g_log.log(line.level, line.text);
+    return verdict;
+}
+
+// The start every check shares: flag, file, read. False means "skip".
+bool loadConfig(const SkipTexts& skips, LauncherConfig& config) {
+    if (getRegistryFlag() != FLAG_YES) {
+        g_log.log(LOG_INFO, skips.flag);
+        return false;
+    }
+    if (!confFileAccessible()) {
+        g_log.log(LOG_INFO, skips.missingFile);
+        return false;
+    }
+    if (readConfigFile(&config) == 0) {
+        g_log.log(LOG_WARNING, skips.readFailure);
+        return false;
+    }
+    g_log.log(LOG_INFO, messageTable[43]);
+    logConfig(&config);
+    return true;
+}
+
+// The preconditions both redirector checks share. False means "skip".
+bool redirectorCheckApplies(const LauncherConfig& config) {
+    if (linkProbeListed(config.ignoredApplications) ||
+        linkProbeListed(config.notRedirectedApplications)) {
+        g_log.log(LOG_WARNING, messageTable[45]);
+        return false;
+    }
+    if (config.redirectedPorts.empty()) {
+        g_log.log(LOG_WARNING, messageTable[46]);
+        return false;
+    }
+    if (config.listenHost != kLoopbackAddress && config.listenHost != kLoopbackName) {
+        g_log.logf(LOG_WARNING, messageTable[47], kLoopbackAddress, kLoopbackName,
+                   config.listenHost.c_str());
+        return false;
+    }
+    return true;
+}
+
+int firstRedirectedPort(const LauncherConfig& config) {
+    return config.redirectedPorts.front();
+}
+
+}  // namespace
+
+bool linkProbeListed(const std::vector<std::string>& applications) {
+    return std::find(applications.begin(), applications.end(), kLinkProbe) != applications.end();
+}
+
+int bindCheck() {
+    LauncherConfig config;
+    if (!loadConfig(kBindSkips, config)) return kCheckSkipped;
+    if (config.listenPort == 0) {
+        g_log.log(LOG_WARNING, "Moskar listener port is 0 or empty, so don't test the bind.");
+        return kCheckSkipped;
+    }
+    if (config.listenHost.empty()) {
+        g_log.log(LOG_WARNING, "Moskar listener host is empty, so don't test the bind.");
+        return kCheckSkipped;
+    }
+    g_log.logf(LOG_INFO, "Linkprober will be called with -bindcheck hostServer=%s portServer=%d",
+               config.listenHost.c_str(), config.listenPort);
+    return bindVerdict(probeBind(config.listenHost, config.listenPort));
+}
+
+int normalLspCheck() {
+    LauncherConfig config;
+    if (!loadConfig(kLspSkips, config)) return kCheckSkipped;
+    if (!redirectorCheckApplies(config)) return kCheckSkipped;
+    if (config.listenPort == 0) {
+        g_log.log(LOG_WARNING,
+                  "Moskar listener port is 0 or empty, so don't test the LSP healthiness.");
+        return kCheckSkipped;
+    }
+    if (config.listenHost.empty()) {
+        g_log.log(LOG_WARNING, "Moskar listener host is empty, so don't test the LSP healthiness.");
+        return kCheckSkipped;
+    }
+    int portClient = firstRedirectedPort(config);
+    g_log.logf(LOG_INFO, messageTable[48], portClient, config.listenPort,
+               config.listenHost.c_str());
+    return lspVerdict(probeLsp(portClient, config.listenPort, config.listenHost));
+}
+
+int fusLspCheck() {
+    LauncherConfig config;
+    if (!loadConfig(kLspSkips, config)) return kCheckSkipped;
+    if (!redirectorCheckApplies(config)) return kCheckSkipped;
+    int portConnect = firstRedirectedPort(config);
+    g_log.logf(LOG_INFO, messageTable[86], kFusHost, portConnect);
+    return lspVerdict(probeLspFus(kFusHost, portConnect));
+}

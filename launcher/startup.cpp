@@ -1,0 +1,145 @@
+#include "launcher/startup.h"
+
+#include "common/admin.h"
+#include "common/install_flag.h"
+#include "common/log_file.h"
+#include "common/messages.h"
+#include "common/options.h"
+#include "common/paths.h"
+#include "launcher/setup_processor.h"
+#include "launcher/supervision.h"
+#include "launcher/user_install.h"
+
+#include <windows.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+// Exit code when the set-up processor asks the launcher to stop.
+constexpr int kExitSupAsked = 1;
+// The set-up processor's answer that means "just exit".
+constexpr int kSupJustExit = -1;
+constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONQUESTION;
+
+// Runs the set-up processor without the user check (an administrator whose
+// user declined the per-user part) and stops the launcher on its -1.
+void callSupForAdmin() {
+    int result = callSUP(false);
+    g_log.logf(LOG_INFO, "callSUP return = %d", result);
+    if (result == kSupJustExit) {
+        g_log.log(LOG_ERROR, "SUP returned -1, so just exit!");
+        std::exit(kExitSupAsked);
+    }
+}
+
+bool userWantsInstall() {
+    if (hasSmtpAccount()) return true;
+    return showMessage(7, kQuestionStyle, nullptr) == IDYES;
+}
+
+void install() {
+    g_log.log(LOG_INFO, messageTable[78]);
+    if (!copyUserFiles()) {
+        g_log.log(LOG_ERROR, messageTable[8]);
+        fatalExit(-8, 0, nullptr);
+    }
+    if (!setRegistryFlag(true)) {
+        g_log.log(LOG_ERROR, messageTable[9]);
+        fatalExit(-9, 0, nullptr);
+    }
+    startAndMonitorMoskar();
+}
+
+void decline() {
+    g_log.log(LOG_INFO, messageTable[79]);
+    if (!setRegistryFlag(false)) {
+        g_log.log(LOG_ERROR, messageTable[9]);
+        fatalExit(-9, 0, nullptr);
+    }
+    if (isUserAdmin()) {
+        g_log.log(LOG_INFO,
+                  "QueryUserForInstall -> User pressed 'no' -> User is Admin => call SUP");
+        callSupForAdmin();
+    } else {
+        g_log.log(LOG_INFO,
+                  "QueryUserForInstall -> User pressed 'no' -> User is NOT Admin => don't call SUP");
+    }
+}
+
+// The log is named after the program's file, with the extension "log".
+std::string logFileName(const char* modulePath) {
+    std::string name = baseName(modulePath);
+    std::string::size_type dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name + ".log";
+}
+
+int run(int argc, char** argv, const char* modulePath) {
+    g_log.open(userFilePath(logFileName(modulePath)).c_str());
+    bool fromRegistry = findOption(argc, argv, messageTable[1]);
+    bool fromStartMenu = findOption(argc, argv, messageTable[2]);
+    if (fromRegistry == fromStartMenu) fatalExit(-3, 0, nullptr);
+
+    g_instanceMutex = CreateMutexA(nullptr, TRUE, messageTable[11]);
+    if (g_instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) fatalExit(-4, 0, nullptr);
+    if (!setCurrentDir()) fatalExit(-14, 0, nullptr);
+
+    if (fromRegistry) {
+        g_log.log(LOG_INFO, messageTable[15]);
+        do_registry();
+    } else {
+        g_log.log(LOG_INFO, messageTable[16]);
+        do_startmenu();
+    }
+    return 0;
+}
+
+}  // namespace
+
+void QueryUserForInstall() {
+    if (userWantsInstall()) {
+        install();
+    } else {
+        decline();
+    }
+}
+
+void do_registry() {
+    switch (getRegistryFlag()) {
+    case FLAG_YES:
+        startAndMonitorMoskar();
+        return;
+    case FLAG_NO:
+        if (isUserAdmin()) {
+            g_log.log(LOG_INFO, "do_registry -> reg flag 'no' -> User is Admin => call SUP");
+            callSupForAdmin();
+        } else {
+            g_log.log(LOG_INFO,
+                      "do_registry -> reg flag 'no' -> User is NOT Admin => don't call SUP");
+        }
+        return;
+    default:
+        QueryUserForInstall();
+        return;
+    }
+}
+
+void do_startmenu() {
+    if (getRegistryFlag() == FLAG_YES) fatalExit(-18, 0, nullptr);
+    QueryUserForInstall();
+}
+
+int launcherMain(int argc, char** argv) {
+    char modulePath[kMaxPath];
+    DWORD length = GetModuleFileNameA(nullptr, modulePath, sizeof modulePath);
+    if (length == 0 || length >= sizeof modulePath) fatalExit(-37, 0, nullptr);
+    try {
+        return run(argc, argv, modulePath);
+    } catch (LOG_ERRS::ERR_ID) {
+        fatalExit(-39, 0, nullptr);
+    } catch (...) {
+        fatalExit(-17, 0, nullptr);
+    }
+}

@@ -1,0 +1,148 @@
+#include "launcher/user_install.h"
+
+#include "common/handles.h"
+#include "common/log_file.h"
+#include "common/messages.h"
+#include "common/paths.h"
+
+#include <new>
+#include <vector>
+
+namespace {
+
+const char kAccountsKey[] = "Software\\Microsoft\\Internet Account Manager\\Accounts";
+const char kSmtpValue[] = "SMTP Email Address";
+// Name length used when the key cannot tell its longest subkey name.
+constexpr DWORD kDefaultSubkeyLength = 260;
+// The account path is the Accounts key path, a backslash and the name.
+constexpr DWORD kAccountPathExtra = 55;
+
+enum CopyResult { COPIED, SKIPPED, COPY_FAILED };
+
+CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
+    std::string target = targetFolder + name;
+    std::string source = std::string(messageTable[6]) + name;
+    if (target.size() >= kMaxPath || source.size() >= kMaxPath) {
+        g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), ERROR_FILENAME_EXCED_RANGE);
+        return COPY_FAILED;
+    }
+    if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return COPIED;
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS) {
+        g_log.logf(LOG_WARNING, messageTable[24], target.c_str());
+        return SKIPPED;
+    }
+    g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), static_cast<int>(error));
+    return COPY_FAILED;
+}
+
+// Reads a string value whatever its stored type; the data need not end in a
+// NUL, so the buffer gets one more byte that is always zero.
+bool readStringValue(HKEY key, const char* name, std::string& text) {
+    DWORD largest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                         nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
+        return false;
+    }
+    std::vector<char> data(largest + 1, '\0');
+    DWORD size = largest;
+    if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
+                         &size) != ERROR_SUCCESS) {
+        return false;
+    }
+    data[size < largest ? size : largest] = '\0';
+    text = data.data();
+    return true;
+}
+
+DWORD longestSubkeyLength(HKEY key) {
+    DWORD longest = 0;
+    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, &longest, nullptr, nullptr,
+                         nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return kDefaultSubkeyLength;
+    }
+    return longest + 1;
+}
+
+bool accountHasSmtpAddress(const char* name) {
+    g_log.logf(LOG_INFO, messageTable[75], name);
+    std::string path = std::string(kAccountsKey) + "\\" + name;
+    g_log.logf(LOG_INFO, messageTable[76], path.c_str());
+    norvale::RegKey account;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, path.c_str(), 0, KEY_QUERY_VALUE, account.receive()) !=
+        ERROR_SUCCESS) {
+        return false;
+    }
+    std::string address;
+    if (!readStringValue(account.get(), kSmtpValue, address)) return false;
+    g_log.logf(LOG_INFO, messageTable[77], address.c_str());
+    return true;
+}
+
+}  // namespace
+
+bool createUserDir(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS) {
+        g_log.logf(LOG_WARNING, messageTable[28], path.c_str());
+        return true;
+    }
+    g_log.logf(LOG_WARNING, messageTable[29], path.c_str(), static_cast<int>(error));
+    return false;
+}
+
+bool copyUserFiles() {
+    std::string targetFolder = userNorvalePath();
+    if (!createUserDir(targetFolder)) {
+        g_log.log(LOG_ERROR, messageTable[22]);
+        return false;
+    }
+    WIN32_FIND_DATAA entry;
+    norvale::FindHandle search(FindFirstFileA(messageTable[5], &entry));
+    if (!search) {
+        g_log.log(LOG_ERROR, messageTable[23]);
+        showMessage(-23, 0, nullptr);
+        return false;
+    }
+    do {
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+        if (copyOneFile(targetFolder, entry.cFileName) == COPY_FAILED) return false;
+    } while (FindNextFileA(search.get(), &entry));
+    DWORD end = GetLastError();
+    if (end != ERROR_NO_MORE_FILES) {
+        g_log.logf(LOG_ERROR, messageTable[27], static_cast<int>(end));
+        return false;
+    }
+    g_log.log(LOG_INFO, messageTable[26]);
+    return true;
+}
+
+bool hasSmtpAccount() {
+    norvale::RegKey accounts;
+    if (RegOpenKeyExA(HKEY_CURRENT_USER, kAccountsKey, 0,
+                      KEY_ENUMERATE_SUB_KEYS | KEY_QUERY_VALUE,
+                      accounts.receive()) != ERROR_SUCCESS) {
+        g_log.log(LOG_INFO, messageTable[73]);
+        return false;
+    }
+    DWORD nameLength = longestSubkeyLength(accounts.get());
+    g_log.logf(LOG_INFO, messageTable[74], static_cast<int>(nameLength));
+    std::vector<char> name;
+    try {
+        name.assign(nameLength + 1, '\0');
+    } catch (const std::bad_alloc&) {
+        g_log.log(LOG_ERROR, messageTable[80]);
+        return false;
+    }
+    for (DWORD index = 0;; ++index) {
+        DWORD length = nameLength;
+        if (RegEnumKeyExA(accounts.get(), index, name.data(), &length, nullptr, nullptr, nullptr,
+                          nullptr) != ERROR_SUCCESS) {
+            break;
+        }
+        if (accountHasSmtpAddress(name.data())) return true;
+    }
+    g_log.log(LOG_INFO, messageTable[81]);
+    return false;
+}
