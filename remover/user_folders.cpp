@@ -159,8 +159,12 @@ bool profilesRoot(char* out) {
 
 std::vector<std::string> listUserDirs() {
     char root[kMaxPath];
-    if (!profilesRoot(root) || std::strlen(root) + std::strlen(kListAll) >= kMaxPath)
-        raiseError(ERROR_NO_SUCH_USER);
+    if (!profilesRoot(root)) raiseError(ERROR_NO_SUCH_USER);
+    return listUserDirsUnder(root);
+}
+
+std::vector<std::string> listUserDirsUnder(const char* root) {
+    if (std::strlen(root) + std::strlen(kListAll) >= kMaxPath) raiseError(ERROR_NO_SUCH_USER);
     char pattern[kMaxPath];
     std::snprintf(pattern, sizeof pattern, "%s%s", root, kListAll);
 

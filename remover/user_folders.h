@@ -33,3 +33,5 @@ bool profilesRoot(char* out);
 // ERROR_NO_SUCH_USER (as unsigned long) when the root cannot be worked out
 // or listed.
 std::vector<std::string> listUserDirs();
+// The same for a given root ending in a backslash.
+std::vector<std::string> listUserDirsUnder(const char* root);

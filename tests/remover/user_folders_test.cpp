@@ -14,7 +14,7 @@
 namespace {
 
 using norvale::testbed::createFolders;
-using norvale::testbed::removeTree;
+using norvale::testbed::TempFolder;
 using norvale::testbed::writeWholeFile;
 
 struct RelativeCase {
@@ -149,23 +149,35 @@ TEST(UserFolders, AreTheFoldersUnderTheParentOfTheProfile) {
     ASSERT_TRUE(profilesRoot(root));
     ASSERT_EQ(expectedRoot, root);
 
-    const std::string folder = expectedRoot + "norvale remover listed";
-    const std::string file = expectedRoot + "norvale remover file.txt";
-    ASSERT_TRUE(createFolders(folder));
-    ASSERT_TRUE(writeWholeFile(file, "not a user"));
     std::vector<std::string> names = listUserDirs();
-    removeTree(folder);
-    removeTree(file);
-
     std::string own = std::string(profile).substr(expectedRoot.size());
-    auto has = [&](const std::string& name) {
-        return std::find(names.begin(), names.end(), name) != names.end();
-    };
-    EXPECT_TRUE(has(own));
-    EXPECT_TRUE(has("norvale remover listed"));
-    EXPECT_FALSE(has("norvale remover file.txt"));
-    EXPECT_FALSE(has("."));
-    EXPECT_FALSE(has(".."));
+    EXPECT_NE(names.end(), std::find(names.begin(), names.end(), own));
+}
+
+TEST(UserFolders, AreOnlyFoldersAndAnUnlistableRootIsAnError) {
+    TempFolder root("norvale remover root");
+    ASSERT_TRUE(root.valid());
+    const std::string rootPath = root.path() + "\\";
+    EXPECT_TRUE(listUserDirsUnder(rootPath.c_str()).empty());
+
+    ASSERT_TRUE(createFolders(root.file("alice")));
+    ASSERT_TRUE(createFolders(root.file("bob smith")));
+    ASSERT_TRUE(writeWholeFile(root.file("notes.txt"), "not a user"));
+    std::vector<std::string> names = listUserDirsUnder(rootPath.c_str());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ((std::vector<std::string>{"alice", "bob smith"}), names);
+
+    // Removing for nobody because the users could not be listed is no success.
+    const std::string unlistable[] = {root.file("missing\\"), "C:\\" + std::string(kMaxPath - 5, 'x') + "\\"};
+    for (const std::string& path : unlistable) {
+        SCOPED_TRACE(path);
+        try {
+            listUserDirsUnder(path.c_str());
+            ADD_FAILURE() << "listed";
+        } catch (unsigned long code) {
+            EXPECT_EQ(static_cast<unsigned long>(ERROR_NO_SUCH_USER), code);
+        }
+    }
 }
 
 }  // namespace
