@@ -38,7 +38,9 @@ public:
     void open(const char* path);
     // Returns the number of characters written, or 0 (below the level, or a
     // swallowed failure).
-    int logf(int level, const char* format, ...) __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
+    // Formats with MinGW's C99 printf, so formats are checked against it.
+    int logf(int level, const char* format, ...)
+        __attribute__((format(__MINGW_PRINTF_FORMAT, 3, 4)));
     // The text is written as it is; a percent sign is not a directive.
     int log(int level, const char* text);
     // Writes "Logfile closed." and closes; throws its own failures always.
