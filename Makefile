@@ -42,4 +42,4 @@ fuzz: bootstrap
 	scripts/config-native fuzz $(FUZZ_SECONDS)
 
 clean:
-	rm -rf build build-x64
+	rm -rf build build-x64 build-native
