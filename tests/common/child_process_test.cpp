@@ -269,8 +269,18 @@ TEST_F(CloseProcessWindowsTest, ProcessThatIsGoneGivesTheOpenError) {
         ASSERT_TRUE(finished.waitFor(kChildTimeoutMs));
         processId = finished.processId();
     }
-    EXPECT_NE(0u, closeProcessWindows(processId, 100, WM_CLOSE, 0, 0));
-    EXPECT_NE(0u, closeProcessWindows(0, 100, WM_CLOSE, 0, 0));
+    // The system may keep an ended process's id valid for a moment after
+    // its last handle went; wait until it no longer opens.
+    DWORD openError = 0;
+    for (DWORD waited = 0; waited < kReadyTimeoutMs && openError == 0; waited += 20) {
+        norvale::KernelHandle stillThere(OpenProcess(SYNCHRONIZE, FALSE, processId));
+        if (!stillThere) openError = GetLastError();
+        else Sleep(20);
+    }
+    ASSERT_NE(0u, openError) << "process id " << processId << " stays valid";
+    EXPECT_EQ(openError, closeProcessWindows(processId, 100, WM_CLOSE, 0, 0));
+    EXPECT_EQ(static_cast<DWORD>(ERROR_INVALID_PARAMETER),
+              closeProcessWindows(0, 100, WM_CLOSE, 0, 0));
 }
 
 }  // namespace
