@@ -1,0 +1,301 @@
+// The launcher's start: its options, the single instance, and the path the
+// installation flag and the user's answer choose.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "common/messages.h"
+#include "tests/launcher/launcher_bed.h"
+
+namespace launcher_test {
+namespace {
+
+using norvale::testbed::IconKind;
+using norvale::testbed::SeenBox;
+using norvale::testbed::pathExists;
+using norvale::testbed::readWholeFile;
+using norvale::testbed::writeWholeFile;
+
+class LauncherStartup : public LauncherBed {
+protected:
+    void SetUp() override {
+        LauncherBed::SetUp();
+        // The supervision that an installation leads to ends at its first
+        // set-up processor run, so every run here ends by itself.
+        setControl(kSup, {{standin::kKeyExitCodes, "-1"}});
+    }
+};
+
+void expectErrorBox(const SeenBox& box, int number) {
+    EXPECT_EQ(box.caption, kErrorCaption);
+    EXPECT_EQ(box.text, messageTable[number]);
+    EXPECT_EQ(box.icon, IconKind::Stop);
+    EXPECT_TRUE(box.topMost);
+    EXPECT_TRUE(box.hasButton(IDOK));
+}
+
+// The Yes/No question of a user who has not decided yet.
+void expectQuestion(const SeenBox& box) {
+    EXPECT_EQ(box.caption, kBoxCaption);
+    EXPECT_EQ(box.text, messageTable[7]);
+    EXPECT_EQ(box.icon, IconKind::Question);
+    EXPECT_TRUE(box.topMost);
+    EXPECT_TRUE(box.hasButton(IDYES));
+    EXPECT_TRUE(box.hasButton(IDNO));
+    EXPECT_FALSE(box.hasButton(IDCANCEL));
+}
+
+norvale::testbed::AnswerChooser answerQuestionWith(int answer) {
+    return [answer](const SeenBox& box) { return box.hasButton(IDYES) ? answer : IDOK; };
+}
+
+TEST_F(LauncherStartup, WrongParametersEndWithBox3AndMinus3) {
+    setFlag("yes");
+    for (const char* arguments : {"", "-registry -startmenu", "-REGISTRY", "-startmenu -registry x",
+                                  "registry"}) {
+        SCOPED_TRACE(std::string("arguments: '") + arguments + "'");
+        LauncherRun run = runLauncher(arguments);
+        EXPECT_EQ(run.result.exitCode, -3);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        expectErrorBox(run.boxes[0], 3);
+    }
+    EXPECT_TRUE(commandLines(kSup).empty());
+    EXPECT_TRUE(commandLines(kMail).empty());
+    EXPECT_EQ(countOf(launcherLog(), std::string("[I] ") + messageTable[15]), 0u);
+}
+
+TEST_F(LauncherStartup, SecondLauncherEndsWithMinus4WhileTheFirstSupervises) {
+    setFlag("yes");
+    setControl(kSup, {{standin::kKeyExitCodes, "0"}});
+    norvale::testbed::RunningChild& first = startLauncher("-registry");
+    ASSERT_TRUE(waitForJournal(kMail, "ready", 1)) << "the first launcher started no proxy";
+
+    for (const char* arguments : {"-registry", "-startmenu"}) {
+        SCOPED_TRACE(arguments);
+        LauncherRun second = runLauncher(arguments);
+        EXPECT_EQ(second.result.exitCode, -4);
+        ASSERT_EQ(second.boxes.size(), 1u);
+        expectErrorBox(second.boxes[0], 4);
+    }
+    EXPECT_FALSE(first.hasExited());
+    EXPECT_TRUE(journal(kMail, "exit").empty()) << "the running proxy was disturbed";
+    EXPECT_EQ(commandLines(kSup).size(), 1u) << "a second launcher ran the set-up processor";
+    // Both wrote into the one log: each second launcher opened and closed it.
+    EXPECT_EQ(countOf(launcherLog(), "[I] Logfile started."), 3u);
+}
+
+TEST_F(LauncherStartup, StartMenuWithFlagYesEndsWithMinus18) {
+    setFlag("YES");
+    LauncherRun run = runLauncher("-startmenu");
+    EXPECT_EQ(run.result.exitCode, -18);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    expectErrorBox(run.boxes[0], 18);
+    EXPECT_TRUE(commandLines(kSup).empty());
+    EXPECT_TRUE(commandLines(kMail).empty());
+    EXPECT_EQ(flag(), "YES");
+    EXPECT_EQ(countOf(launcherLog(), std::string("[I] ") + messageTable[16]), 1u);
+}
+
+// Flag "no" at logon, as an administrator: one run of the set-up processor
+// without the user check, whose -1 alone stops the launcher with 1.
+TEST_F(LauncherStartup, FlagNoAsAdministratorRunsTheSetupProcessorOnly) {
+    struct Row {
+        const char* supCodes;  // nullptr: no set-up processor in the folder
+        int exitCode;
+        std::vector<std::string> lines;
+    };
+    const Row rows[] = {
+        {"0", 0, {"[I] The returned code of the SUP process: 0", "[I] callSUP return = 0"}},
+        {"-1",
+         1,
+         {"[I] The returned code of the SUP process: -1", "[I] callSUP return = -1",
+          "[!] SUP returned -1, so just exit!"}},
+        {"-10", 0, {"[I] callSUP return = -10"}},
+        {nullptr,
+         0,
+         {"[?] The binary 'norvale-sup-processor.exe' was not found!", "[I] callSUP return = -3"}},
+    };
+    setFlag("no");
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.supCodes ? row.supCodes : "no set-up processor");
+        ASSERT_TRUE(norvale::testbed::resetUserState());
+        setFlag("No");
+        if (row.supCodes) {
+            place(kSup, {}, {{standin::kKeyExitCodes, row.supCodes}});
+            clearJournals();
+        } else {
+            removeProgram(kSup);
+        }
+        LauncherRun run = runLauncher("-registry");
+        EXPECT_EQ(run.result.exitCode, row.exitCode);
+        EXPECT_TRUE(run.boxes.empty());
+        if (row.supCodes) {
+            std::vector<std::string> lines = commandLines(kSup);
+            ASSERT_EQ(lines.size(), 1u);
+            EXPECT_EQ(lines[0], supCommandLine(false));
+            EXPECT_EQ(journal(kSup, "startup hidden").size(), 1u);
+        }
+        std::vector<std::string> expected = {
+            "[I] Norvale Launcher run from registry.",
+            "[I] do_registry -> reg flag 'no' -> User is Admin => call SUP", "[I] Call the SUP!",
+            "[I] Final params: '" + supCommandLine(false) + "'"};
+        expected.insert(expected.end(), row.lines.begin(), row.lines.end());
+        EXPECT_EQ(missingInOrder(launcherLog(), expected), "");
+        EXPECT_TRUE(commandLines(kMail).empty());
+        EXPECT_EQ(flag(), "No");
+    }
+}
+
+// A sending mail account decides without a question, whatever type its
+// address value has: data without a terminating NUL is read no further
+// than it goes.
+TEST_F(LauncherStartup, SmtpAccountInstallsWithoutAQuestion) {
+    struct Row {
+        const char* name;
+        DWORD type;
+        std::string data;
+        bool largestValue;  // no longer value beside it in the account's key
+        const char* logged;
+    };
+    const Row rows[] = {
+        {"string", REG_SZ, std::string("alice@example.org", 18), false, "alice@example.org"},
+        {"binary without NUL", REG_BINARY, "bob@example.org", true, "bob@example.org"},
+        {"string without NUL", REG_SZ, "carol@example.org", true, "carol@example.org"},
+        {"binary without NUL beside a longer value", REG_BINARY, "dave@example.org", false,
+         "dave@example.org"},
+        {"empty binary", REG_BINARY, "", true, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        ASSERT_TRUE(norvale::testbed::resetUserState());
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager");
+        // An account without an address comes first and does not decide.
+        addAccount("00000001", "Account Name", REG_SZ, std::string("News\0", 5));
+        if (!row.largestValue)
+            addAccount("00000002", "POP3 Server", REG_SZ, std::string(40, 'p') + '\0');
+        addAccount("00000002", kSmtpValue, row.type, row.data);
+
+        LauncherRun run = runLauncher("-registry");
+        EXPECT_EQ(run.result.exitCode, 1) << "the supervision did not start";
+        EXPECT_TRUE(run.boxes.empty()) << "the user was asked: " << run.boxes[0].text;
+        EXPECT_EQ(flag(), "yes");
+        EXPECT_TRUE(pathExists(userFile("norvale.conf")));
+        EXPECT_EQ(missingInOrder(launcherLog(),
+                                 {"[I] Found the subkey: 00000001 in the Accounts registry key.",
+                                  "[I] The full subkey paths is: " + std::string(kAccountsKey) +
+                                      "\\00000001",
+                                  "[I] Found the subkey: 00000002 in the Accounts registry key.",
+                                  std::string("[I] There is an 'SMTP Email Address': ") +
+                                      row.logged + ".",
+                                  "[I] The user part is installing.",
+                                  "[I] Copied all files in the user dir."}),
+                  "");
+    }
+}
+
+// No account with an address: the user is asked. No is stored and, for an
+// administrator, leads to one set-up processor run without the user check.
+// A start from the Start menu asks again as long as the flag is not "yes".
+TEST_F(LauncherStartup, QuestionAnsweredNoStoresNo) {
+    addAccount("00000001", "Account Name", REG_SZ, std::string("News\0", 5));
+    struct Row {
+        const char* arguments;
+        const char* flagBefore;  // nullptr: no flag
+    };
+    const Row rows[] = {{"-registry", nullptr}, {"-startmenu", "no"}, {"-startmenu", "maybe"}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(std::string(row.arguments) + " " + (row.flagBefore ? row.flagBefore : "-"));
+        ASSERT_TRUE(norvale::testbed::resetUserState());
+        if (row.flagBefore) setFlag(row.flagBefore);
+        setControl(kSup, {{standin::kKeyExitCodes, "0"}});
+        size_t supRuns = commandLines(kSup).size();
+
+        LauncherRun run = runLauncher(row.arguments, answerQuestionWith(IDNO));
+        EXPECT_EQ(run.result.exitCode, 0);
+        ASSERT_EQ(run.boxes.size(), 1u);
+        expectQuestion(run.boxes[0]);
+        EXPECT_EQ(flag(), "no");
+        EXPECT_FALSE(pathExists(userFile("norvale.conf")));
+        std::vector<std::string> lines = commandLines(kSup);
+        ASSERT_EQ(lines.size(), supRuns + 1);
+        EXPECT_EQ(lines.back(), supCommandLine(false));
+        EXPECT_EQ(
+            missingInOrder(launcherLog(),
+                           {"[I] No 'SMTP Email Address' was found.",
+                            "[I] The user doesn't want to install the user part.",
+                            "[I] The HKCU\\SOFTWARE\\Norvale key NorvaleUserInstalled was set "
+                            "to/contains value 'no'.",
+                            "[I] QueryUserForInstall -> User pressed 'no' -> User is Admin => "
+                            "call SUP",
+                            "[I] callSUP return = 0"}),
+            "");
+    }
+    EXPECT_TRUE(commandLines(kMail).empty());
+}
+
+// Yes installs: the template files are copied, a file the user already has
+// is kept as it is, subfolders are left out, and "yes" is stored.
+TEST_F(LauncherStartup, QuestionAnsweredYesCopiesWithoutOverwriting) {
+    ASSERT_TRUE(writeWholeFile(templateFile("norvale-global.conf"), "template global\r\n"));
+    ASSERT_TRUE(writeWholeFile(templateFile("keys.dat"), std::string("\0\1\2key", 6)));
+    ASSERT_TRUE(norvale::testbed::createFolders(templateFile("skins")));
+    ASSERT_TRUE(writeWholeFile(templateFile("skins\\blue.css"), "body{}"));
+    ASSERT_TRUE(norvale::testbed::createFolders(userFolder()));
+    ASSERT_TRUE(writeWholeFile(userFile("norvale.conf"), "the user's own settings\n"));
+
+    LauncherRun run = runLauncher("-startmenu", answerQuestionWith(IDYES));
+    EXPECT_EQ(run.result.exitCode, 1) << "the supervision did not start";
+    ASSERT_EQ(run.boxes.size(), 1u);
+    expectQuestion(run.boxes[0]);
+    EXPECT_EQ(flag(), "yes");
+    EXPECT_EQ(readWholeFile(userFile("norvale.conf")).value_or(""), "the user's own settings\n");
+    EXPECT_EQ(readWholeFile(userFile("norvale-global.conf")).value_or(""), "template global\r\n");
+    EXPECT_EQ(readWholeFile(userFile("keys.dat")).value_or(""), std::string("\0\1\2key", 6));
+    EXPECT_FALSE(pathExists(userFile("skins")));
+    std::vector<std::string> log = launcherLog();
+    EXPECT_EQ(missingInOrder(log, {"[I] The user part is installing.",
+                                   "[?] The file '" + userFile("norvale.conf") +
+                                       "' already exists.",
+                                   "[I] Copied all files in the user dir.",
+                                   "[I] The HKCU\\SOFTWARE\\Norvale key NorvaleUserInstalled was "
+                                   "set to/contains value 'yes'.",
+                                   // The supervision copies once more and keeps everything.
+                                   "[?] The file '" + userFile("norvale-global.conf") +
+                                       "' already exists.",
+                                   "[I] Copied all files in the user dir.",
+                                   "[I] Trying to start norvale-mail for the 1st time..."}),
+              "");
+}
+
+// Without a template folder nothing can be installed: box 23 reports it,
+// box 8 ends the launcher, and nothing is stored.
+TEST_F(LauncherStartup, MissingTemplateFolderEndsWithBox23ThenBox8) {
+    removeTemplateFolder();
+    struct Row {
+        const char* arguments;
+        const char* flagBefore;
+        size_t questions;
+    };
+    const Row rows[] = {{"-startmenu", nullptr, 1}, {"-registry", "yes", 0}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.arguments);
+        ASSERT_TRUE(norvale::testbed::resetUserState());
+        if (row.flagBefore) setFlag(row.flagBefore);
+        LauncherRun run = runLauncher(row.arguments, answerQuestionWith(IDYES));
+        EXPECT_EQ(run.result.exitCode, -8);
+        ASSERT_EQ(run.boxes.size(), row.questions + 2);
+        if (row.questions) expectQuestion(run.boxes[0]);
+        expectErrorBox(run.boxes[row.questions], 23);
+        expectErrorBox(run.boxes[row.questions + 1], 8);
+        EXPECT_EQ(flag(), row.flagBefore ? row.flagBefore : "<absent>");
+        EXPECT_EQ(missingInOrder(launcherLog(),
+                                 {"[!] No files to be copied were found in user_default dir.",
+                                  "[!] There was an error while trying to copy the user files, "
+                                  "so abort!"}),
+                  "");
+        EXPECT_TRUE(commandLines(kSup).empty());
+    }
+}
+
+}  // namespace
+}  // namespace launcher_test
