@@ -1,0 +1,56 @@
+// The launcher's world for the benchmarks: the real launcher in a program
+// folder of its own beside instant stand-ins (set-up processor, link
+// checker answering "all well", mail proxy that ends at once), the template
+// folder, and a user whose installation flag says "yes".
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/handles.h"
+#include "tests/support/test_files.h"
+
+namespace bench {
+
+constexpr char kLauncherExe[] = "norvale-launcher.exe";
+constexpr char kStarterExe[] = "bench-starter.exe";
+
+class LauncherWorld {
+public:
+    LauncherWorld();
+    ~LauncherWorld();
+    LauncherWorld(const LauncherWorld&) = delete;
+    LauncherWorld& operator=(const LauncherWorld&) = delete;
+
+    bool ready() const { return ready_; }
+    const std::string& folder() const { return programs_.path(); }
+
+    // Empties the stand-ins' journals (no process of the world may run).
+    void clearJournals() const;
+    std::string journal(const std::string& program) const;
+
+    // Starts the launcher as the logon starts it; the time of the start is
+    // taken just before, on the journals' scale.
+    bool startLauncher(norvale::ProcessInfo& launcher, std::int64_t& startedAt) const;
+    // Ends the launcher and whatever mail proxy it left running.
+    void stopLauncher(norvale::ProcessInfo& launcher) const;
+    // Waits until every proxy started so far has journaled its end.
+    void waitForProxyEnd() const;
+
+    // Mail proxy starts so far (journal times).
+    std::vector<std::int64_t> mailStarts() const;
+    // Mail proxy runs that have ended so far.
+    std::size_t mailExits() const;
+
+private:
+    bool prepare();
+
+    norvale::testbed::TempFolder programs_{"norvale bench launcher"};
+    bool ready_ = false;
+};
+
+// Consecutive differences of a series of times.
+std::vector<double> periods(const std::vector<std::int64_t>& times);
+
+}  // namespace bench

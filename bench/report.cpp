@@ -1,0 +1,48 @@
+#include "bench/report.h"
+
+#include <cstdio>
+
+namespace bench {
+
+std::string fixed(double value, int decimals) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string verdict(bool met) { return met ? "met" : "**missed**"; }
+
+std::string ratioText(double measured, double baseline) {
+    if (baseline <= 0) return "n/a";
+    return fixed(measured / baseline, 2) + "x";
+}
+
+namespace {
+
+std::string rowText(const std::vector<std::string>& cells, std::size_t columns) {
+    std::string line = "|";
+    for (std::size_t i = 0; i < columns; ++i) {
+        line += " ";
+        if (i < cells.size()) line += cells[i];
+        line += " |";
+    }
+    return line + "\n";
+}
+
+}  // namespace
+
+std::string Table::markdown() const {
+    std::string text = rowText(header_, header_.size());
+    text += "|";
+    for (std::size_t i = 0; i < header_.size(); ++i) text += "---|";
+    text += "\n";
+    for (const auto& row : rows_) text += rowText(row, header_.size());
+    return text;
+}
+
+void print(const std::string& text) {
+    std::fwrite(text.data(), 1, text.size(), stdout);
+    std::fflush(stdout);
+}
+
+}  // namespace bench

@@ -1,0 +1,178 @@
+// Cost of "norvale-taskctl -f 31" against cooperative stand-ins (a launcher
+// stand-in, the mail proxy, the message log and the client, each ending at
+// once on its message), against a baseline that does the same work without
+// the tool: a do-nothing program started the same way, then this program
+// itself terminating the launcher, posting the same messages, waiting for
+// each process to end and starting the launcher again.
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "bench/measure.h"
+#include "bench/programs.h"
+#include "bench/report.h"
+#include "tests/standins/journal/journal.h"
+#include "tests/support/test_files.h"
+
+namespace {
+
+constexpr int kRounds = 10;
+constexpr double kTargetOwnShareMs = 100;
+constexpr DWORD kReadyWaitMs = 20000;
+constexpr DWORD kEndWaitMs = 30000;
+
+constexpr char kTool[] = "norvale-taskctl.exe";
+constexpr char kLauncher[] = "norvale-launcher.exe";
+constexpr char kMail[] = "norvale-mail.exe";
+constexpr char kMsg[] = "norvale-msg.exe";
+constexpr char kClient[] = "norvale-client.exe";
+constexpr char kIdle[] = "bench-idle.exe";
+
+struct Window {
+    const char* className;
+    const char* title;
+    UINT message;
+};
+const Window kMailWindow = {"Win32NorvaleEncryptionEngine", "norvale-mail", WM_CLOSE};
+const Window kMsgWindow = {"QWidget", "Norvale Message Log", WM_DESTROY};
+const Window kClientWindow = {"QWidget", "Norvale (Expert Mode)", WM_DESTROY};
+
+class Scene {
+public:
+    explicit Scene(const std::string& folder) : folder_(folder) {}
+
+    // Starts the four processes and waits until each one is ready.
+    bool start() {
+        for (const char* name : {kLauncher, kMail, kMsg, kClient}) {
+            DeleteFileA(journal(name).c_str());
+        }
+        return startOne(kLauncher, "-registry", launcher_) && startOne(kMail, "", mail_) &&
+               startOne(kMsg, "", msg_) && startOne(kClient, "", client_);
+    }
+
+    bool allEnded() const {
+        for (const norvale::ProcessInfo* process : {&launcher_, &mail_, &msg_, &client_}) {
+            if (WaitForSingleObject(process->process(), 0) != WAIT_OBJECT_0) return false;
+        }
+        return true;
+    }
+
+    // The restarted launcher stand-in: its second start in the journal.
+    bool endRestartedLauncher() {
+        if (!bench::waitForEntries(journal(kLauncher), "start", 2, kReadyWaitMs)) return false;
+        auto starts = standin::entriesFor(standin::readJournal(journal(kLauncher)), "start");
+        bench::killProcessId(starts.back().processId);
+        return true;
+    }
+
+    // What the tool does, done here: terminate, close and wait, restart.
+    bool stopAndRestartByHand() {
+        TerminateProcess(launcher_.process(), 0);
+        if (WaitForSingleObject(launcher_.process(), kEndWaitMs) != WAIT_OBJECT_0) return false;
+        if (!closeAndWait(kMailWindow, mail_) || !closeAndWait(kMsgWindow, msg_) ||
+            !closeAndWait(kClientWindow, client_)) {
+            return false;
+        }
+        norvale::ProcessInfo restarted;
+        return bench::startProgram(folder_, kLauncher, "-registry", false, bench::Output::Discard,
+                                   restarted);
+    }
+
+    void killAll() {
+        for (norvale::ProcessInfo* process : {&launcher_, &mail_, &msg_, &client_}) {
+            if (process->valid()) bench::killProcess(process->process());
+        }
+    }
+
+private:
+    std::string journal(const char* name) const {
+        return standin::besideProgram(folder_ + "\\" + name, "journal");
+    }
+
+    bool startOne(const char* name, const char* arguments, norvale::ProcessInfo& process) {
+        return bench::startProgram(folder_, name, arguments, false, bench::Output::Discard,
+                                   process) &&
+               bench::waitForEntries(journal(name), "ready", 1, kReadyWaitMs);
+    }
+
+    static bool closeAndWait(const Window& window, const norvale::ProcessInfo& process) {
+        HWND found = FindWindowA(window.className, window.title);
+        if (!found || !PostMessageA(found, window.message, 0, 0)) return false;
+        return WaitForSingleObject(process.process(), kEndWaitMs) == WAIT_OBJECT_0;
+    }
+
+    std::string folder_;
+    norvale::ProcessInfo launcher_, mail_, msg_, client_;
+};
+
+bool prepareFolder(const std::string& folder) {
+    using norvale::testbed::binPath;
+    return norvale::testbed::copyPrograms(folder, {kTool, kMail, kMsg, kClient, kIdle}) &&
+           CopyFileA(binPath("taskctl-launcher-fixture.exe").c_str(),
+                     (folder + "\\" + kLauncher).c_str(), FALSE);
+}
+
+}  // namespace
+
+int main() {
+    norvale::testbed::TempFolder folder("norvale bench taskctl");
+    if (!folder.valid() || !prepareFolder(folder.path())) return 1;
+
+    std::vector<double> toolTimes, baselineTimes;
+    int failures = 0;
+    for (int round = 0; round < kRounds; ++round) {
+        Scene toolScene(folder.path());
+        if (!toolScene.start()) {
+            ++failures;
+            toolScene.killAll();
+            continue;
+        }
+        bench::TimedRun tool = bench::runTimed(folder.path(), kTool, "-f 31");
+        bool toolOk = tool.finished && tool.exitCode == 0 && toolScene.allEnded() &&
+                      toolScene.endRestartedLauncher();
+        toolScene.killAll();
+
+        Scene handScene(folder.path());
+        if (!handScene.start()) {
+            ++failures;
+            handScene.killAll();
+            continue;
+        }
+        double start = bench::nowMs();
+        bench::TimedRun idle = bench::runTimed(folder.path(), kIdle, "");
+        bool handOk = idle.finished && handScene.stopAndRestartByHand();
+        double baseline = bench::nowMs() - start;
+        handOk = handScene.endRestartedLauncher() && handOk;
+        handScene.killAll();
+
+        if (!toolOk || !handOk) {
+            ++failures;
+            continue;
+        }
+        toolTimes.push_back(tool.wallMs);
+        baselineTimes.push_back(baseline);
+    }
+
+    bench::Summary tool = bench::summarize(toolTimes);
+    bench::Summary base = bench::summarize(baselineTimes);
+    double own = tool.median - base.median;
+    bool met = failures == 0 && tool.count > 0 && own <= kTargetOwnShareMs;
+    bench::Table table({"measurement", "rounds", "median ms", "min", "max"});
+    table.add({"`norvale-taskctl.exe -f 31`", std::to_string(tool.count), bench::fixed(tool.median),
+               bench::fixed(tool.min), bench::fixed(tool.max)});
+    table.add({"baseline: do-nothing program + the same stops, waits and restart done directly",
+               std::to_string(base.count), bench::fixed(base.median), bench::fixed(base.min),
+               bench::fixed(base.max)});
+    bench::print("## Process control tool\n\n" + std::to_string(kRounds) +
+                 " rounds. Each round starts the launcher stand-in, the mail proxy, message-log "
+                 "and client stand-ins, waits until each is ready, and times the tool from just "
+                 "before its start to its end; then starts them again and times the baseline. "
+                 "The stand-ins end at once on their message, so the baseline is the time the "
+                 "processes take to end plus the start of a program.\n\n" +
+                 table.markdown() + "\nOwn share (tool - baseline): **" + bench::fixed(own) +
+                 " ms** (target at most " + bench::fixed(kTargetOwnShareMs, 0) + " ms): " +
+                 bench::verdict(met) + ". Rounds that failed: " + std::to_string(failures) +
+                 ".\n\n");
+    return failures == 0 ? 0 : 1;
+}
