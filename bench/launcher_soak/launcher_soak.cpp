@@ -206,8 +206,9 @@ std::string readSmallFile(const std::string& path) {
     return text;
 }
 
-// "Z:\proc\<n>\status" of the host process whose command line holds marker.
-std::string hostStatusPath(const std::string& marker) {
+// "Z:\proc\<n>\status" of the host process that maps the program file from
+// the folder of this run (its command line shows only the Windows one).
+std::string hostStatusPath(const std::string& folderName, const std::string& programName) {
     WIN32_FIND_DATAA entry;
     HANDLE search = FindFirstFileA("Z:\\proc\\*", &entry);
     if (search == INVALID_HANDLE_VALUE) return {};
@@ -216,7 +217,9 @@ std::string hostStatusPath(const std::string& marker) {
         std::string name = entry.cFileName;
         if (name.find_first_not_of("0123456789") != std::string::npos) continue;
         std::string commandLine = readSmallFile("Z:\\proc\\" + name + "\\cmdline");
-        if (commandLine.find(marker) != std::string::npos) {
+        if (commandLine.compare(0, programName.size(), programName) != 0) continue;
+        std::string maps = readSmallFile("Z:\\proc\\" + name + "\\maps");
+        if (maps.find(folderName + "/" + programName) != std::string::npos) {
             found = "Z:\\proc\\" + name + "\\status";
             break;
         }
@@ -285,8 +288,9 @@ int runSoak(const std::string& folder, int starts) {
     }
     CloseHandle(info.hThread);
     std::vector<int> points = {1, kMiddleSample, starts};
-    // The host sees the launcher as a process running its file by host path.
-    std::string hostMarker = folder.substr(folder.find_last_of('\\') + 1) + "/" + kLauncher;
+    // The host sees the launcher as a process running its file; the folder's
+    // name is unique to this run.
+    std::string folderName = folder.substr(folder.find_last_of('\\') + 1);
     std::string hostStatus;
     std::vector<Sample> samples;
     int result = 0;
@@ -299,7 +303,10 @@ int runSoak(const std::string& folder, int starts) {
             break;
         }
         Sleep(kSampleDelayMs);
-        if (hostStatus.empty()) hostStatus = hostStatusPath(hostMarker);
+        if (hostStatus.empty()) {
+            hostStatus = hostStatusPath(folderName, kLauncher);
+            if (hostStatus.empty()) std::fprintf(stderr, "the host process is not found\n");
+        }
         if (!sample(info.hProcess, point, hostStatus, taken)) {
             std::fprintf(stderr, "cannot read the launcher's figures: error %lu\n",
                          GetLastError());
