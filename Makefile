@@ -3,6 +3,10 @@
 #               then the configuration reader's native sanitizer tests and a
 #               short fuzz run
 # make fuzz   - fuzzes the configuration reader for FUZZ_SECONDS (default 60)
+# make demo   - builds what is needed and shows the five programs at work on a
+#               sample product under Wine, one narrated line per step
+# make dist   - the release archive build/norvale-<version>.zip: the five
+#               32-bit programs and their documentation
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
@@ -40,6 +44,15 @@ test: test-build
 
 fuzz: bootstrap
 	scripts/config-native fuzz $(FUZZ_SECONDS)
+
+.PHONY: demo dist
+
+# The demo picks the build this host can run by itself (see scripts/demo).
+demo: bootstrap
+	scripts/demo
+
+dist: build
+	scripts/dist build
 
 clean:
 	rm -rf build build-x64 build-native
