@@ -3,6 +3,10 @@
 #               then the configuration reader's native sanitizer tests and a
 #               short fuzz run
 # make fuzz   - fuzzes the configuration reader for FUZZ_SECONDS (default 60)
+# make bench  - builds the benchmarks (with the stand-ins, in build-bench) and
+#               the deliverables, runs them under Wine and writes
+#               docs/performance.md; BENCH_SOAK=full for the soak counts of
+#               record (about ten minutes instead of four)
 # make demo   - builds what is needed and shows the five programs at work on a
 #               sample product under Wine, one narrated line per step
 # make dist   - the release archive build/norvale-<version>.zip: the five
@@ -12,7 +16,7 @@ JOBS ?= $(shell nproc)
 TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
 FUZZ_SECONDS ?= 60
 
-.PHONY: all bootstrap build test test-build fuzz clean
+.PHONY: all bootstrap build test test-build fuzz bench clean
 
 all: build
 
@@ -45,6 +49,15 @@ test: test-build
 fuzz: bootstrap
 	scripts/config-native fuzz $(FUZZ_SECONDS)
 
+# The benchmarks run on the build whose programs this host can execute, the
+# same choice as for the tests.
+BENCH_DIR := build-bench
+BENCH_SOAK ?= quick
+bench: build
+	cmake -S . -B $(BENCH_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$(TEST_ARCH).cmake -DNORVALE_TESTS=ON
+	cmake --build $(BENCH_DIR) --target bench -j $(JOBS)
+	BENCH_SOAK=$(BENCH_SOAK) bench/run-bench $(BENCH_DIR) build
+
 .PHONY: demo dist
 
 # The demo picks the build this host can run by itself (see scripts/demo).
@@ -55,4 +68,4 @@ dist: build
 	scripts/dist build
 
 clean:
-	rm -rf build build-x64 build-native
+	rm -rf build build-x64 $(BENCH_DIR) build-native

@@ -135,7 +135,8 @@ int main(int argc, char** argv) {
     }
     std::string text = std::string("### ") + series.title + "\n\n" + std::to_string(runs) +
                        " runs, " + std::to_string(wrongCodes) + " with an unexpected exit code.\n\n" +
-                       bench::soakTable(samples, "run");
+                       bench::soakTable(samples, "run", std::string("Soak: ") + series.title + ", " +
+                                                      std::to_string(runs) + " runs");
     bench::print(text);
     return wrongCodes == 0 ? 0 : 1;
 }

@@ -1,6 +1,8 @@
 #include "bench/report.h"
 
 #include <cstdio>
+#include <fcntl.h>
+#include <io.h>
 
 namespace bench {
 
@@ -40,7 +42,15 @@ std::string Table::markdown() const {
     return text;
 }
 
+std::string targetLine(const std::string& what, const std::string& measured,
+                       const std::string& target, bool met) {
+    return "<!-- target | " + what + " | " + measured + " | " + target + " | " + verdict(met) +
+           " -->\n";
+}
+
 void print(const std::string& text) {
+    // Line feeds stay line feeds: the document is written on Linux.
+    _setmode(_fileno(stdout), _O_BINARY);
     std::fwrite(text.data(), 1, text.size(), stdout);
     std::fflush(stdout);
 }

@@ -26,6 +26,11 @@ private:
     std::vector<std::vector<std::string>> rows_;
 };
 
+// A hidden line that the run script gathers into the summary of targets:
+// "<!-- target | what | measured | target | verdict -->".
+std::string targetLine(const std::string& what, const std::string& measured,
+                       const std::string& target, bool met);
+
 // Writes text to standard output as it is (the section is Markdown).
 void print(const std::string& text);
 

@@ -2,6 +2,8 @@
 
 #include "config/launcher_config.h"
 
+#include <vector>
+
 namespace bench {
 
 const char kSampleConf[] =
@@ -70,28 +72,36 @@ const char kSampleConf[] =
 
 namespace {
 
-// One line of the stretched file, chosen by its number.
-std::string stretchedLine(std::size_t number) {
-    std::string index = std::to_string(number);
-    switch (number % 8) {
-    case 0: return "# section " + index + ": settings of the mail proxy";
-    case 1: return "";
-    case 2: return "TR_ADDRESS_TO_LISTEN=127.0.0.1:" + std::to_string(3000 + number % 1000);
-    case 3: return "LSP_PORTS=25,110;143," + std::to_string(1000 + number % 9000);
-    case 4: return "LSP_IGNORE_APPLICATIONS=norvale-mail.exe;App" + index + ".EXE";
-    case 5: return "LSP_NO_REDIRECTED_APPLICATIONS=svchost.exe,tool" + index + ".exe";
-    case 6: return "ENC_OPTION_" + index + "=value of option " + index;
-    default: return "UI_OPTION_" + index + " = " + index;
+constexpr char kSampleListenPort[] = "127.0.0.1:3887";
+
+// The sample's lines before its end marker.
+std::vector<std::string> sampleBody() {
+    std::vector<std::string> lines;
+    std::string text = kSampleConf;
+    std::size_t marker = text.find(kConfEndMarker);
+    std::size_t start = 0;
+    while (start < marker) {
+        std::size_t end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
+        start = end + 1;
     }
+    return lines;
 }
 
 }  // namespace
 
 std::string stretchedConf(std::size_t lineCount) {
     if (lineCount < 8) lineCount = 8;
+    const std::vector<std::string> body = sampleBody();
     std::string text;
+    // Copies of the sample's body; each copy gives the listening address a
+    // port of its own, so the values read show how far the reader got.
     for (std::size_t number = 0; number + 1 < lineCount; ++number) {
-        text += stretchedLine(number);
+        std::size_t copy = number / body.size();
+        std::string line = body[number % body.size()];
+        std::size_t port = line.find(kSampleListenPort);
+        if (port != std::string::npos) line = line.substr(0, port) + "127.0.0.1:" + std::to_string(4000 + copy);
+        text += line;
         text += '\n';
     }
     text += kConfEndMarker;

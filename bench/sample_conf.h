@@ -12,9 +12,9 @@ namespace bench {
 // lines beyond it.
 extern const char kSampleConf[];
 
-// A file of exactly lineCount lines (at least 8) in the sample's style:
-// comment lines, blank lines, mail proxy keys and the launcher's keys, the end
-// marker last.
+// A file of exactly lineCount lines (at least 8): the sample's lines before
+// its end marker, repeated (the listening port of copy n is 4000 + n), then
+// the end marker.
 std::string stretchedConf(std::size_t lineCount);
 
 // Number of lines of a text (a last line without a line feed counts).

@@ -5,8 +5,25 @@
 namespace bench {
 
 namespace {
+
 constexpr int kSteadyFrom = 10;
+
+// "h 40/40/41, KiB 900/910/905" over the samples.
+std::string seriesText(const std::vector<SoakSample>& series) {
+    std::string handles, kib;
+    for (const SoakSample& sample : series) {
+        if (!handles.empty()) {
+            handles += "/";
+            kib += "/";
+        }
+        handles += sample.metrics.ok ? std::to_string(sample.metrics.handles) : "n/a";
+        kib += sample.metrics.ok ? fixed(static_cast<double>(sample.metrics.privateBytes) / 1024.0, 0)
+                                 : "n/a";
+    }
+    return "handles " + handles + ", KiB " + kib;
 }
+
+}  // namespace
 
 std::vector<int> samplePoints(int runs) {
     std::vector<int> points;
@@ -31,6 +48,11 @@ bool soakSteady(const std::vector<SoakSample>& series) {
 }
 
 std::string soakTable(const std::vector<SoakSample>& series, const std::string& runLabel) {
+    return soakTable(series, runLabel, std::string());
+}
+
+std::string soakTable(const std::vector<SoakSample>& series, const std::string& runLabel,
+                      const std::string& targetName) {
     Table table({runLabel, "handles", "private bytes", "private KiB"});
     for (const SoakSample& sample : series) {
         if (!sample.metrics.ok) {
@@ -44,7 +66,11 @@ std::string soakTable(const std::vector<SoakSample>& series, const std::string& 
     return table.markdown() + "\nSteady (growth from the 10th " + runLabel + " on within " +
            std::to_string(kSoakNoise.handles) + " handles and " +
            std::to_string(kSoakNoise.privateBytes / 1024) + " KiB): " +
-           verdict(soakSteady(series)) + ".\n\n";
+           verdict(soakSteady(series)) + ".\n\n" +
+           (targetName.empty() ? std::string()
+                               : targetLine(targetName, seriesText(series),
+                                            "no growth from the 10th " + runLabel + " on",
+                                            soakSteady(series)));
 }
 
 }  // namespace bench

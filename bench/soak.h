@@ -28,7 +28,10 @@ struct SoakSample {
 // from its first sample.
 bool soakSteady(const std::vector<SoakSample>& series);
 
-// Markdown table of a series with its verdict line.
+// Markdown table of a series with its verdict line; with a target name also
+// the target line for the summary.
 std::string soakTable(const std::vector<SoakSample>& series, const std::string& runLabel);
+std::string soakTable(const std::vector<SoakSample>& series, const std::string& runLabel,
+                      const std::string& targetName);
 
 }  // namespace bench
