@@ -21,7 +21,8 @@ constexpr DWORD kMessageLogTimeoutMs = 500;
 // Mouse sweep over the notification area: first position and step.
 constexpr int kSweepStart = 9;
 constexpr int kSweepStep = 18;
-// The user folder is searched with at most this many characters of path.
+// Longest user folder that is searched: with "*.*" behind it the pattern
+// still fits a path buffer.
 constexpr std::size_t kUserFolderLimit = 256;
 
 bool isOldLogFile(const WIN32_FIND_DATAA& entry) {
@@ -47,9 +48,13 @@ BOOL CALLBACK findToolbar(HWND window, LPARAM found) {
 
 void deleteOldLogFiles() {
     std::string folder = userNorvalePath();
-    if (folder.size() > kUserFolderLimit) folder.resize(kUserFolderLimit);
     WIN32_FIND_DATAA entry;
-    norvale::FindHandle search(FindFirstFileA((folder + "*.*").c_str(), &entry));
+    norvale::FindHandle search;
+    // A longer folder is not searched at all: cut short, it would name
+    // another folder and its files would be taken for the user's.
+    if (folder.size() <= kUserFolderLimit) {
+        search.reset(FindFirstFileA((folder + "*.*").c_str(), &entry));
+    }
     if (!search) {
         g_log.log(LOG_INFO, "No files found in the user dir!");
         return;

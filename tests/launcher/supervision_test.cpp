@@ -6,7 +6,10 @@
 #include <gtest/gtest.h>
 
 #include "common/messages.h"
+#include "launcher/supervision.h"
 #include "tests/launcher/launcher_bed.h"
+
+#include <utility>
 
 namespace launcher_test {
 namespace {
@@ -217,6 +220,15 @@ TEST_F(LauncherSupervision, ClosesTheMessageLogAndSweepsTheTrayAfterEachProxyRun
                                    "[I] norvale-msg.exe shut down successfully.",
                                    attemptLine("3rd")}),
               "");
+}
+
+// The attempt lines count on without end; only 1, 2 and 3 have suffixes
+// of their own, so the 21st attempt reads "21th".
+TEST(LauncherAttemptLine, OrdinalSuffixes) {
+    const std::pair<int, const char*> rows[] = {{1, "st"},  {2, "nd"},  {3, "rd"},  {4, "th"},
+                                                {11, "th"}, {12, "th"}, {13, "th"}, {21, "th"},
+                                                {22, "th"}, {23, "th"}, {101, "th"}};
+    for (const auto& row : rows) EXPECT_STREQ(ordinalSuffix(row.first), row.second) << row.first;
 }
 
 }  // namespace
