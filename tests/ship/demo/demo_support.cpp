@@ -60,8 +60,10 @@ void drainPipe(HANDLE pipe, std::string& output) {
     }
 }
 
+// What a box must match: its process (0: any) and its caption (null: any).
 struct BoxSearch {
     DWORD processId;
+    const char* caption;
     HWND found;
 };
 
@@ -69,14 +71,29 @@ BOOL CALLBACK matchBox(HWND window, LPARAM context) {
     BoxSearch* search = reinterpret_cast<BoxSearch*>(context);
     char className[64] = {};
     GetClassNameA(window, className, sizeof className);
+    if (lstrcmpA(className, kBoxClass) != 0 || !IsWindowVisible(window)) return TRUE;
     DWORD owner = 0;
     GetWindowThreadProcessId(window, &owner);
-    if (owner == search->processId && lstrcmpA(className, kBoxClass) == 0 &&
-        IsWindowVisible(window)) {
-        search->found = window;
-        return FALSE;
+    if (search->processId != 0 && owner != search->processId) return TRUE;
+    if (search->caption != nullptr) {
+        char caption[256] = {};
+        GetWindowTextA(window, caption, sizeof caption);
+        if (lstrcmpA(caption, search->caption) != 0) return TRUE;
     }
-    return TRUE;
+    search->found = window;
+    return FALSE;
+}
+
+bool describeBox(HWND window, Box& box) {
+    if (window == nullptr) return false;
+    char caption[256] = {};
+    char text[2048] = {};
+    GetWindowTextA(window, caption, sizeof caption);
+    GetDlgItemTextA(window, kBoxTextId, text, sizeof text);
+    box.window = window;
+    box.caption = caption;
+    box.text = text;
+    return true;
 }
 
 }  // namespace
@@ -221,17 +238,15 @@ RunResult runCaptured(const std::string& program, const std::string& arguments,
 }
 
 bool findBox(DWORD processId, Box& box) {
-    BoxSearch search = {processId, nullptr};
+    BoxSearch search = {processId, nullptr, nullptr};
     EnumWindows(matchBox, reinterpret_cast<LPARAM>(&search));
-    if (search.found == nullptr) return false;
-    char caption[256] = {};
-    char text[2048] = {};
-    GetWindowTextA(search.found, caption, sizeof caption);
-    GetDlgItemTextA(search.found, kBoxTextId, text, sizeof text);
-    box.window = search.found;
-    box.caption = caption;
-    box.text = text;
-    return true;
+    return describeBox(search.found, box);
+}
+
+bool findBoxByCaption(const std::string& caption, Box& box) {
+    BoxSearch search = {0, caption.c_str(), nullptr};
+    EnumWindows(matchBox, reinterpret_cast<LPARAM>(&search));
+    return describeBox(search.found, box);
 }
 
 bool pressButton(const Box& box, int buttonId) {

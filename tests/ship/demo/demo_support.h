@@ -79,6 +79,9 @@ struct Box {
 // The first message box the process shows, if any.
 bool findBox(DWORD processId, Box& box);
 
+// The first message box of any process with exactly this caption, if any.
+bool findBoxByCaption(const std::string& caption, Box& box);
+
 // Presses one of the box's buttons, as a click would.
 bool pressButton(const Box& box, int buttonId);
 
