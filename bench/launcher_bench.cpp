@@ -19,9 +19,9 @@
 
 namespace {
 
-constexpr int kLauncherRuns = 5;
+constexpr int kLauncherRuns = 7;
 constexpr int kStartsPerRun = 3;
-constexpr int kStarterRuns = 5;
+constexpr int kStarterRuns = 7;
 constexpr int kPeriodStarterRuns = 2;
 constexpr double kTargetStartShareMs = 50;
 constexpr double kRestartPauseMs = 3000;
@@ -99,6 +99,9 @@ int timingRun(const bench::LauncherWorld& world) {
     double period = bench::median(launcher.periods);
     double periodShare = period - bench::median(periodStarter.periods);
     int failures = launcher.failures + starter.failures + periodStarter.failures;
+    std::string startVerdict = failures == 0 ? bench::shareVerdict(startShare, startShareMin,
+                                                                   kTargetStartShareMs)
+                                             : bench::verdict(false);
 
     std::string text =
         "## Launcher\n\nThe real launcher (\"-registry\", installation flag \"yes\") in a program "
@@ -120,16 +123,15 @@ int timingRun(const bench::LauncherWorld& world) {
         row("baseline: starter period with the 3000 ms pause", periodStarter.periods) +
         "\nLauncher's own share of the start (launcher - baseline): **" +
         bench::fixed(startShare) + " ms** (target at most " + bench::fixed(kTargetStartShareMs, 0) +
-        " ms): " + bench::verdict(failures == 0 && startShare <= kTargetStartShareMs) +
-        "; from the minimums: " + bench::fixed(startShareMin) + " ms.\n\nPeriod between two proxy starts: **" + bench::fixed(period) +
+        " ms): " + startVerdict + "; from the minimums: " + bench::fixed(startShareMin) + " ms.\n\nPeriod between two proxy starts: **" + bench::fixed(period) +
         " ms** (target at most " + bench::fixed(kTargetPeriodMs, 0) + " ms): " +
         bench::verdict(failures == 0 && period <= kTargetPeriodMs) +
         ". Of that, the launcher's own share (period - baseline period) is " +
         bench::fixed(periodShare) + " ms; the rest is the pause and the children's runs. "
         "Failed runs: " + std::to_string(failures) + ".\n\n" +
-        bench::targetLine("Launcher start to proxy start: own share", bench::fixed(startShare) + " ms",
-                          "<= " + bench::fixed(kTargetStartShareMs, 0) + " ms",
-                          failures == 0 && startShare <= kTargetStartShareMs) +
+        bench::targetLine("Launcher start to proxy start: own share",
+                          bench::fixed(startShare) + " ms (minimums " + bench::fixed(startShareMin) + ")",
+                          "<= " + bench::fixed(kTargetStartShareMs, 0) + " ms", startVerdict) +
         bench::targetLine("Launcher period between proxy starts", bench::fixed(period) + " ms",
                           "<= " + bench::fixed(kTargetPeriodMs, 0) + " ms",
                           failures == 0 && period <= kTargetPeriodMs) +

@@ -122,16 +122,19 @@ int main() {
         bench::Summary s = bench::summarize(mode.times);
         double pauses = kCleanupPauseMs * mode.cleanupPauses;
         double own = s.median - base.median - pauses;
-        bool met = mode.wrongCodes == 0 && s.count > 0 && own <= kTargetOwnShareMs;
+        double ownMin = s.min - base.min - pauses;
+        std::string judged = mode.wrongCodes == 0 && s.count > 0
+                                 ? bench::shareVerdict(own, ownMin, kTargetOwnShareMs)
+                                 : bench::verdict(false);
         targets += bench::targetLine(std::string("Link checker ") + mode.name +
                                          ": own share beyond start and pauses",
-                                     bench::fixed(own) + " ms",
-                                     "<= " + bench::fixed(kTargetOwnShareMs, 0) + " ms", met);
+                                     bench::fixed(own) + " ms (minimums " + bench::fixed(ownMin) + ")",
+                                     "<= " + bench::fixed(kTargetOwnShareMs, 0) + " ms", judged);
         table.add({mode.name, std::to_string(s.count), bench::fixed(s.median), bench::fixed(s.min),
                    bench::fixed(s.max), bench::fixed(pauses, 0), bench::fixed(own),
-                   bench::fixed(s.min - base.min - pauses),
+                   bench::fixed(ownMin),
                    bench::fixed(s.median - dlls.median - pauses),
-                   bench::verdict(met) +
+                   judged +
                        (mode.wrongCodes ? " (" + std::to_string(mode.wrongCodes) +
                                               " runs with a wrong exit code)"
                                         : "")});
@@ -144,7 +147,7 @@ int main() {
         "the mode - median of the do-nothing program - the prescribed pauses (one Winsock "
         "clean-up of 200 ms per mode; every mode runs one check). Target: own share at most " +
         bench::fixed(kTargetOwnShareMs, 0) +
-        " ms, judged on the medians; the minimums (the least disturbed runs) and the "
+        " ms, judged on the medians and on the minimums (inconclusive when they disagree); the minimums (the least disturbed runs) and the "
         "comparison with a do-nothing program that loads the same system DLLs are given for "
         "reading the numbers. Peers: a listener of the benchmark on the taken address, the redirector stand-in "
         "answering with the 168-byte block for `-lspcheck`, and a listener on 1.1.1.1 for "

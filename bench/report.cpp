@@ -14,6 +14,13 @@ std::string fixed(double value, int decimals) {
 
 std::string verdict(bool met) { return met ? "met" : "**missed**"; }
 
+std::string shareVerdict(double medianShare, double minimumShare, double limit) {
+    bool byMedian = medianShare <= limit;
+    bool byMinimum = minimumShare <= limit;
+    if (byMedian != byMinimum) return "**inconclusive**";
+    return verdict(byMedian);
+}
+
 std::string ratioText(double measured, double baseline) {
     if (baseline <= 0) return "n/a";
     return fixed(measured / baseline, 2) + "x";
@@ -44,7 +51,12 @@ std::string Table::markdown() const {
 
 std::string targetLine(const std::string& what, const std::string& measured,
                        const std::string& target, bool met) {
-    return "<!-- target | " + what + " | " + measured + " | " + target + " | " + verdict(met) +
+    return targetLine(what, measured, target, verdict(met));
+}
+
+std::string targetLine(const std::string& what, const std::string& measured,
+                       const std::string& target, const std::string& verdictText) {
+    return "<!-- target | " + what + " | " + measured + " | " + target + " | " + verdictText +
            " -->\n";
 }
 

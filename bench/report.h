@@ -11,6 +11,11 @@ namespace bench {
 std::string fixed(double value, int decimals = 1);
 // "met" or "**missed**".
 std::string verdict(bool met);
+// A share judged twice, on the medians and on the minimums (the least
+// disturbed runs): "met" or "**missed**" when both agree, otherwise
+// "**inconclusive**", since the machine's noise then exceeds the margin.
+std::string shareVerdict(double medianShare, double minimumShare, double limit);
+
 // "1.23x"
 std::string ratioText(double measured, double baseline);
 
@@ -30,6 +35,8 @@ private:
 // "<!-- target | what | measured | target | verdict -->".
 std::string targetLine(const std::string& what, const std::string& measured,
                        const std::string& target, bool met);
+std::string targetLine(const std::string& what, const std::string& measured,
+                       const std::string& target, const std::string& verdictText);
 
 // Writes text to standard output as it is (the section is Markdown).
 void print(const std::string& text);

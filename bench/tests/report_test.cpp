@@ -32,6 +32,26 @@ TEST(BenchReport, NumbersAndVerdicts) {
     EXPECT_EQ(bench::verdict(false), "**missed**");
 }
 
+// A share is judged on the medians and on the minimums; when the two
+// disagree the machine's noise is larger than the margin.
+TEST(BenchReport, ShareVerdicts) {
+    struct Case {
+        double median, minimum;
+        const char* verdict;
+    };
+    const Case cases[] = {
+        {40, 20, "met"},
+        {50, 50, "met"},
+        {60, 55, "**missed**"},
+        {60, 30, "**inconclusive**"},
+        {-200, 170, "**inconclusive**"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(bench::shareVerdict(c.median, c.minimum, 50), c.verdict)
+            << c.median << " / " << c.minimum;
+    }
+}
+
 TEST(BenchConfFiles, LineCounts) {
     EXPECT_EQ(bench::countLines(""), 0u);
     EXPECT_EQ(bench::countLines("a"), 1u);
