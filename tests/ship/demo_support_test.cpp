@@ -89,7 +89,9 @@ TEST(DemoRunCaptured, ReadsTheOutputAndTheFullExitCode) {
         ASSERT_TRUE(run.started) << run.startError;
         ASSERT_TRUE(run.ended);
         EXPECT_EQ(run.exitCode, c.exitCode);
-        if (c.output != nullptr) EXPECT_NE(run.output.find(c.output), std::string::npos) << run.output;
+        if (c.output != nullptr) {
+            EXPECT_NE(run.output.find(c.output), std::string::npos) << run.output;
+        }
     }
 }
 
