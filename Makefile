@@ -68,4 +68,4 @@ dist: build
 	scripts/dist build
 
 clean:
-	rm -rf build build-x64 $(BENCH_DIR) build-native
+	rm -rf build build-x64 $(BENCH_DIR) build-native build-demo
