@@ -21,20 +21,9 @@ constexpr char kFlagValue[] = "NorvaleUserInstalled";
 constexpr char kAccountManagerKey[] = "Software\\Microsoft\\Internet Account Manager";
 constexpr char kAbsent[] = "<absent>";
 constexpr DWORD kPollMs = 20;
-// The redirector stand-in ends by itself after this, should a test forget it.
-constexpr DWORD kRedirectorLifetimeMs = 60000;
-constexpr DWORD kRedirectorReadyMs = 10000;
 // The stand-ins that the launcher starts, or that the tests start in the
 // program folder; whatever is still running of them after a test is ended.
 const char* const kStandins[] = {kSup, kMail, kMsg, kTaskbar, kProbe};
-
-sockaddr_in ipv4Address(const char* host, int port) {
-    sockaddr_in address = {};
-    address.sin_family = AF_INET;
-    address.sin_port = htons(static_cast<u_short>(port));
-    address.sin_addr.s_addr = inet_addr(host);
-    return address;
-}
 
 std::string processImage(HANDLE process) {
     char path[MAX_PATH] = {};
@@ -134,37 +123,6 @@ std::string systemFolderPath() {
     return path;
 }
 
-WinsockUser::WinsockUser() {
-    WSADATA data;
-    WSAStartup(MAKEWORD(2, 2), &data);
-}
-
-WinsockUser::~WinsockUser() { WSACleanup(); }
-
-Listener::Listener(const char* host, int port) : socket_(::socket(AF_INET, SOCK_STREAM, 0)) {
-    if (!socket_) return;
-    sockaddr_in address = ipv4Address(host, port);
-    if (::bind(socket_.get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-        ::listen(socket_.get(), 4) != 0) {
-        socket_.reset();
-    }
-}
-
-Redirector::Redirector(int listenPort, const std::string& proxyHost, int proxyPort,
-                       const std::string& action) {
-    char eventName[64];
-    std::snprintf(eventName, sizeof eventName, "NorvaleLauncherTestRedirector_%lu_%d",
-                  GetCurrentProcessId(), listenPort);
-    norvale::KernelHandle readyEvent(CreateEventA(nullptr, TRUE, FALSE, eventName));
-    if (!readyEvent) return;
-    char arguments[256];
-    std::snprintf(arguments, sizeof arguments, "%d %s %d %s --ready %s --lifetime %lu", listenPort,
-                  proxyHost.c_str(), proxyPort, action.c_str(), eventName,
-                  kRedirectorLifetimeMs);
-    if (!child_.start(binPath("redirector-standin.exe"), arguments)) return;
-    HANDLE waits[2] = {readyEvent.get(), child_.process()};
-    ready_ = WaitForMultipleObjects(2, waits, FALSE, kRedirectorReadyMs) == WAIT_OBJECT_0;
-}
 
 void LauncherBed::SetUp() {
     FreshUserTest::SetUp();

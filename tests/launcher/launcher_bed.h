@@ -22,6 +22,7 @@
 #include "tests/support/child_runner.h"
 #include "tests/support/msgbox_watcher.h"
 #include "tests/support/test_files.h"
+#include "tests/support/test_network.h"
 #include "tests/support/user_state.h"
 
 namespace launcher_test {
@@ -71,39 +72,8 @@ bool waitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
 // The system folder as the set-up processor gets it.
 std::string systemFolderPath();
 
-// Winsock for the test process, held while the object lives.
-class WinsockUser {
-public:
-    WinsockUser();
-    ~WinsockUser();
-    WinsockUser(const WinsockUser&) = delete;
-    WinsockUser& operator=(const WinsockUser&) = delete;
-};
-
-// A socket of the test process listening on host:port: "another program
-// listens there".
-class Listener {
-public:
-    Listener(const char* host, int port);
-    bool listening() const { return socket_.valid(); }
-
-private:
-    WinsockUser winsock_;
-    norvale::Socket socket_;
-};
-
-// The redirector stand-in on 1.1.2.2:listenPort, serving proxyHost:proxyPort
-// with action ("168", "100", "close", "ignore"). Killed when the object goes.
-class Redirector {
-public:
-    Redirector(int listenPort, const std::string& proxyHost, int proxyPort,
-               const std::string& action);
-    bool ready() const { return ready_; }
-
-private:
-    norvale::testbed::RunningChild child_;
-    bool ready_ = false;
-};
+using norvale::testbed::Listener;
+using Redirector = norvale::testbed::RedirectorStandin;
 
 // What a launcher run that ended by itself left.
 struct LauncherRun {

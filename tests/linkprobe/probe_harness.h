@@ -10,6 +10,7 @@
 
 #include "tests/support/child_runner.h"
 #include "tests/support/msgbox_watcher.h"
+#include "tests/support/test_network.h"
 
 namespace linkprobe_test {
 
@@ -47,45 +48,9 @@ bool hasRecord(const std::vector<LogRecord>& log, const std::string& mark,
 // True when a record's text starts with prefix.
 bool hasRecordStartingWith(const std::vector<LogRecord>& log, const std::string& prefix);
 
-// Winsock for the test process itself, held while the object lives.
-class WinsockUser {
-public:
-    WinsockUser();
-    ~WinsockUser();
-    WinsockUser(const WinsockUser&) = delete;
-    WinsockUser& operator=(const WinsockUser&) = delete;
-};
-
-// A socket of the test process listening on host:port, standing for
-// "another program listens there".
-class Listener {
-public:
-    Listener(const char* host, int port);
-    bool listening() const { return socket_.valid(); }
-    SOCKET get() const { return socket_.get(); }
-
-private:
-    WinsockUser winsock_;
-    norvale::Socket socket_;
-};
-
-// A blocking client socket of the test process connected to host:port;
-// invalid when the connection failed.
-norvale::Socket connectTo(const char* host, int port);
-
-// The redirector stand-in, listening on 1.1.2.2:listenPort and serving the
-// mail proxy's address proxyHost:proxyPort with action ("168", "0",
-// "close", "ignore", ...). Killed when the object goes.
-class RedirectorStandin {
-public:
-    RedirectorStandin(int listenPort, const std::string& proxyHost, int proxyPort,
-                      const std::string& action);
-    // True once the stand-in listens.
-    bool ready() const { return ready_; }
-
-private:
-    norvale::testbed::RunningChild child_;
-    bool ready_ = false;
-};
+using norvale::testbed::connectTo;
+using norvale::testbed::Listener;
+using norvale::testbed::RedirectorStandin;
+using norvale::testbed::WinsockUser;
 
 }  // namespace linkprobe_test
