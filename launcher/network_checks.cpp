@@ -10,7 +10,6 @@
 
 namespace {
 
-const char kLinkProbe[] = "norvale-linkprobe.exe";
 // The FUS check connects here, to an address outside the machine.
 const char kFusHost[] = "1.1.1.1";
 const char kLoopbackAddress[] = "127.0.0.1";
@@ -53,14 +52,14 @@ int probeBind(const std::string& host, int port) {
 
 int probeLsp(int portClient, int portServer, const std::string& hostServer) {
     std::string line;
-    formatCommandLine(line, "%s %s %d %d %s", kLinkProbe, "-lspcheck", portClient, portServer,
+    formatCommandLine(line, "%s %s %d %d %s", kLinkProbeExe, "-lspcheck", portClient, portServer,
                       hostServer.c_str());
     return runLinkProbe(line);
 }
 
 int probeLspFus(const char* hostConnect, int portConnect) {
     std::string line;
-    formatCommandLine(line, "%s %s %s %d", kLinkProbe, "-lspcheckfus", hostConnect, portConnect);
+    formatCommandLine(line, "%s %s %s %d", kLinkProbeExe, "-lspcheckfus", hostConnect, portConnect);
     return runLinkProbe(line);
 }
 
@@ -160,7 +159,7 @@ int firstRedirectedPort(const LauncherConfig& config) {
 }  // namespace
 
 bool linkProbeListed(const std::vector<std::string>& applications) {
-    return std::find(applications.begin(), applications.end(), kLinkProbe) != applications.end();
+    return std::find(applications.begin(), applications.end(), kLinkProbeExe) != applications.end();
 }
 
 int bindCheck() {

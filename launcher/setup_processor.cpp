@@ -6,8 +6,6 @@
 
 namespace {
 
-const char kSetupProcessor[] = "norvale-sup-processor.exe";
-
 std::string folderParameter(const char* option, const std::string& folder) {
     return std::string(option) + " \"" + folder + "\"";
 }
@@ -21,7 +19,7 @@ std::string supCommandLine(bool userCheck) {
     g_log.logf(LOG_INFO, "User param: '%s'", userParam.c_str());
     g_log.logf(LOG_INFO, "Binary param: '%s'", binaryParam.c_str());
     g_log.logf(LOG_INFO, "System param: '%s'", systemParam.c_str());
-    return std::string(kSetupProcessor) + " " + userParam + " " + binaryParam + " " +
+    return std::string(kSupProcessorExe) + " " + userParam + " " + binaryParam + " " +
            systemParam + " " + (userCheck ? "" : "--no-user-check");
 }
 
