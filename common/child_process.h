@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "common/command_line.h"
+
 // Exit code reported for a child that could not be started.
 constexpr int kChildNotStarted = -3;
 
@@ -17,10 +19,6 @@ enum class ChildWindow { Default, Hidden };
 constexpr const char kLinkProbeExe[] = "norvale-linkprobe.exe";
 constexpr const char kSupProcessorExe[] = "norvale-sup-processor.exe";
 constexpr const char kMailProxyExe[] = "norvale-mail.exe";
-
-// Longest command line built for a child: a zero-filled buffer of 1024
-// characters leaves room for 1023 and the terminating NUL.
-constexpr std::size_t kCommandLineLimit = 1023;
 
 // Starts application (a bare file name, resolved against the current
 // directory, never the search path) with commandLine (whose first word is
@@ -42,12 +40,6 @@ bool startChildAndWait(const char* application, const std::string& commandLine,
 // Returns 0, or the system error of the first failing step.
 DWORD closeProcessWindows(DWORD processId, DWORD timeoutMs, UINT message, WPARAM wParam,
                           LPARAM lParam);
-
-// printf-style formatting of a child's command line. Returns false and
-// leaves line empty when the text would be longer than kCommandLineLimit:
-// a host or path cut short would send the child somewhere else.
-bool formatCommandLine(std::string& line, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // The link checker in its default window, no log lines (the caller logs).
 int runLinkProbe(const std::string& commandLine);
