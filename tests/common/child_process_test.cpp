@@ -286,6 +286,25 @@ TEST_F(CloseProcessWindowsTest, WindowThatHonoursTheMessageEndsByItself) {
     EXPECT_EQ(9, child_.exitCode());
     EXPECT_EQ(1u, events("norvale-mail.exe", "WM_CLOSE").size());
     EXPECT_EQ(1u, events("norvale-mail.exe", "exit 9").size());
+
+    // Nobody else holds the process, so its id is freed the moment it ends,
+    // possibly before the wait: a close that worked is still 0.
+    // A copy left behind by a failure ends by itself.
+    placeStandin("norvale-msg.exe", "norvale-msg.exe", "exit_codes=0\nrun_ms=20000\n");
+    for (int round = 1; round <= 5; ++round) {
+        SCOPED_TRACE(round);
+        DWORD processId = 0;
+        {
+            RunningChild unheld;
+            ASSERT_TRUE(unheld.start(folder_.file("norvale-msg.exe"), ""));
+            processId = unheld.processId();
+            ASSERT_TRUE(waitForEvent("norvale-msg.exe", "ready"));
+            ASSERT_TRUE(DeleteFileA(folder_.file("norvale-msg.journal").c_str()));
+            unheld.release();
+        }
+        EXPECT_EQ(0u, closeProcessWindows(processId, 5000, WM_DESTROY, 0, 0));
+        ASSERT_TRUE(waitForEvent("norvale-msg.exe", "exit 0"));
+    }
 }
 
 TEST_F(CloseProcessWindowsTest, ProcessWithoutWindowsWaitsTheFullTimeOutAndIsTerminated) {
