@@ -50,8 +50,8 @@ bool startChild(const char* application, const std::string& commandLine, ChildWi
         startup.wShowWindow = SW_HIDE;
     }
     PROCESS_INFORMATION created = {};
-    if (!CreateProcessA(applicationPath.c_str(), writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &created)) {
+    if (!CreateProcessA(applicationPath.c_str(), writableLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &created)) {
         return false;
     }
     info.adopt(created);

@@ -213,7 +213,8 @@ TEST_F(ChildProcessTest, ChildrenStartFromTheProgramFolderWhateverTheCurrentDire
     for (std::size_t i = 0; i < std::size(names); ++i) {
         SCOPED_TRACE(names[i]);
         EXPECT_EQ(6, runs[i].first);
-        EXPECT_EQ(std::vector<std::string>{"start\t" + runs[i].second}, events(names[i], "start\t"));
+        EXPECT_EQ(std::vector<std::string>{"start\t" + runs[i].second},
+                  events(names[i], "start\t"));
         EXPECT_FALSE(pathExists(elsewhere.file(stem(names[i]) + ".journal")));
     }
 }
