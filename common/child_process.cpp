@@ -103,7 +103,7 @@ HANDLE openForClose(DWORD processId) {
 
 }  // namespace
 
-void setSiblingFolder(const std::string& folder) { chosenSiblingFolder() = folder; }
+void setSiblingFolderForTests(const std::string& folder) { chosenSiblingFolder() = folder; }
 
 bool startChildAndWait(const char* application, const std::string& commandLine,
                        ChildWindow window, int& exitCode) {

@@ -40,7 +40,7 @@ bool startChildAndWait(const char* application, const std::string& commandLine,
 
 // Test programs, whose own folder holds other programs, start the sibling
 // programs from folder instead; empty goes back to the program's folder.
-void setSiblingFolder(const std::string& folder);
+void setSiblingFolderForTests(const std::string& folder);
 
 // Opens the process, posts message to every top-level window of it, waits
 // up to timeoutMs for it to end and terminates it (exit code 0) otherwise,

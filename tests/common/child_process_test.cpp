@@ -34,11 +34,11 @@ protected:
         savedPath_ = path;
         ASSERT_TRUE(folder_.valid());
         ASSERT_TRUE(SetCurrentDirectoryA(folder_.path().c_str()));
-        setSiblingFolder(folder_.path());
+        setSiblingFolderForTests(folder_.path());
         g_log.open(logFolder_.file("child.log").c_str());
     }
     void TearDown() override {
-        setSiblingFolder(std::string());
+        setSiblingFolderForTests(std::string());
         SetCurrentDirectoryA(savedDir_.c_str());
         SetEnvironmentVariableA("PATH", savedPathSet_ ? savedPath_.c_str() : nullptr);
     }

@@ -340,7 +340,7 @@ TEST_F(LauncherNetwork, ChecksSkipWhenTheFlagIsNotYes) {
     ASSERT_TRUE(norvale::testbed::writeWholeFile(userFile("norvale.conf"), defaultConf()));
     // The link checker is started from the program folder of the bed, as
     // the launcher starts it from its own.
-    setSiblingFolder(programFolder());
+    setSiblingFolderForTests(programFolder());
     g_log.open(userFilePath(kLogName).c_str());
     for (const char* flagText : {"no", "", "yes "}) {
         SCOPED_TRACE(std::string("flag '") + flagText + "'");
@@ -352,7 +352,7 @@ TEST_F(LauncherNetwork, ChecksSkipWhenTheFlagIsNotYes) {
     // With "yes" the same call does reach the link checker.
     setFlag("yes");
     EXPECT_EQ(bindCheck(), kCheckOk);
-    setSiblingFolder(std::string());
+    setSiblingFolderForTests(std::string());
 
     EXPECT_EQ(commandLines(kProbe), std::vector<std::string>{bindLine()});
     std::vector<std::string> log = launcherLog();
