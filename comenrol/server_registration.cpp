@@ -17,10 +17,18 @@ ServerExport findServerExport(HMODULE module, const char* exportName) {
     return reinterpret_cast<ServerExport>(reinterpret_cast<void (*)()>(address));
 }
 
+// path is absolute. The DLL's own imports are searched in its folder first,
+// as they are when the server is loaded for use, and never in the current
+// directory, where any file of a dependency's name could lie.
+HMODULE loadServer(const char* path) {
+    SetDllDirectoryA("");
+    return LoadLibraryExA(path, nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
 // The DLL stays loaded only while its export runs; the owner unloads it on
 // every way out, including an exception unwinding through here.
 HRESULT callServerExport(const char* path, const char* exportName) {
-    norvale::Module dll(LoadLibraryA(path));
+    norvale::Module dll(loadServer(path));
     if (!dll) return E_FAIL;
     ServerExport serverExport = findServerExport(dll.get(), exportName);
     if (serverExport == nullptr) return E_FAIL;

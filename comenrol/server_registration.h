@@ -3,7 +3,9 @@
 
 #include <windows.h>
 
-// Loads the DLL at path, calls its DllRegisterServer and unloads it again.
+// Loads the DLL at path (absolute; its own imports are searched beside it
+// first, never in the current directory), calls its DllRegisterServer and
+// unloads it again.
 // E_FAIL when the DLL cannot be loaded or lacks the export, else the
 // export's HRESULT.
 HRESULT registerServer(const char* path);

@@ -6,18 +6,38 @@
 
 #include "common/handles.h"
 #include "common/log_file.h"
+#include "common/paths.h"
 
 using norvale::KernelHandle;
 using norvale::ProcessInfo;
 
 namespace {
 
+// Empty: the program's own folder.
+std::string& chosenSiblingFolder() {
+    static std::string folder;
+    return folder;
+}
+
+// The full path of a sibling program in the starting program's folder, or
+// empty when it does not fit a path buffer. The current directory plays no
+// part: it may have failed to change, or have been changed since.
+std::string siblingPath(const char* application) {
+    std::string folder = chosenSiblingFolder().empty() ? exeFolder() : chosenSiblingFolder();
+    if (folder.empty()) return std::string();
+    std::string path = folder + "\\" + application;
+    return path.size() < kMaxPath ? path : std::string();
+}
+
 // Starts the child and hands its handles to info. CreateProcessA gets the
-// application name explicitly, so a bare name is completed with the
-// current directory and the search path is never used.
+// application name explicitly as a full path in the program's own folder,
+// so neither the current directory nor the search path can select another
+// file; the command line keeps the bare name as its first word.
 bool startChild(const char* application, const std::string& commandLine, ChildWindow window,
                 ProcessInfo& info) {
     if (application == nullptr || commandLine.empty()) return false;
+    std::string applicationPath = siblingPath(application);
+    if (applicationPath.empty()) return false;
 
     // CreateProcessA may write into the command line; give it a copy.
     std::vector<char> writableLine(commandLine.begin(), commandLine.end());
@@ -30,8 +50,8 @@ bool startChild(const char* application, const std::string& commandLine, ChildWi
         startup.wShowWindow = SW_HIDE;
     }
     PROCESS_INFORMATION created = {};
-    if (!CreateProcessA(application, writableLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &created)) {
+    if (!CreateProcessA(applicationPath.c_str(), writableLine.data(), nullptr, nullptr, FALSE, 0,
+                        nullptr, nullptr, &startup, &created)) {
         return false;
     }
     info.adopt(created);
@@ -67,15 +87,23 @@ BOOL CALLBACK postToWindowOfProcess(HWND window, LPARAM context) {
     return TRUE;  // every top-level window is visited
 }
 
-// Ends the process with exit code 0; 0 or the error of the failing call.
-DWORD terminateWithCodeZero(DWORD processId) {
-    KernelHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
-    if (!process) return GetLastError();
-    if (!TerminateProcess(process.get(), 0)) return GetLastError();
-    return 0;
+// The target is opened before anything is posted and only this handle is
+// used from then on: a process that ends on the message frees its id, which
+// the system may give to an unrelated process before a second open. When
+// the termination right is refused, the handle can still wait; ending the
+// process then fails as it always did, with access denied.
+constexpr DWORD kCloseAccess = SYNCHRONIZE | PROCESS_TERMINATE;
+
+HANDLE openForClose(DWORD processId) {
+    HANDLE process = OpenProcess(kCloseAccess, FALSE, processId);
+    if (process == nullptr && GetLastError() == ERROR_ACCESS_DENIED)
+        process = OpenProcess(SYNCHRONIZE, FALSE, processId);
+    return process;
 }
 
 }  // namespace
+
+void setSiblingFolderForTests(const std::string& folder) { chosenSiblingFolder() = folder; }
 
 bool startChildAndWait(const char* application, const std::string& commandLine,
                        ChildWindow window, int& exitCode) {
@@ -93,13 +121,15 @@ int runChildAndWait(const char* application, const std::string& commandLine, Chi
 
 DWORD closeProcessWindows(DWORD processId, DWORD timeoutMs, UINT message, WPARAM wParam,
                           LPARAM lParam) {
+    KernelHandle process(openForClose(processId));
+    if (!process) return GetLastError();
+
     PostTarget target = {processId, message, wParam, lParam};
     EnumWindows(postToWindowOfProcess, reinterpret_cast<LPARAM>(&target));
 
-    KernelHandle process(OpenProcess(SYNCHRONIZE, FALSE, processId));
-    if (!process) return GetLastError();
     if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_OBJECT_0) return 0;
-    return terminateWithCodeZero(processId);
+    if (!TerminateProcess(process.get(), 0)) return GetLastError();
+    return 0;
 }
 
 int runLinkProbe(const std::string& commandLine) {

@@ -14,15 +14,16 @@ constexpr int kChildNotStarted = -3;
 
 enum class ChildWindow { Default, Hidden };
 
-// The sibling programs, started by bare file name from the current
-// directory (the starting program's own folder).
+// The sibling programs, named by bare file name and started from the
+// starting program's own folder, whatever the current directory is.
 constexpr const char kLinkProbeExe[] = "norvale-linkprobe.exe";
 constexpr const char kSupProcessorExe[] = "norvale-sup-processor.exe";
 constexpr const char kMailProxyExe[] = "norvale-mail.exe";
 
-// Starts application (a bare file name, resolved against the current
-// directory, never the search path) with commandLine (whose first word is
-// the same file name), waits without time-out and returns the child's
+// Starts application (a bare file name, started by its full path in the
+// program's own folder, never through the current directory or the search
+// path) with commandLine (whose first word is the same bare file name),
+// waits without time-out and returns the child's
 // signed exit code, or kChildNotStarted. An empty command line is refused
 // (kChildNotStarted): the child would run without its arguments.
 int runChildAndWait(const char* application, const std::string& commandLine, ChildWindow window);
@@ -35,9 +36,14 @@ int runChildAndWait(const char* application, const std::string& commandLine, Chi
 bool startChildAndWait(const char* application, const std::string& commandLine,
                        ChildWindow window, int& exitCode);
 
-// Posts message to every top-level window of the process, waits up to
-// timeoutMs for it to end and terminates it (exit code 0) otherwise.
-// Returns 0, or the system error of the first failing step.
+// Test programs, whose own folder holds other programs, start the sibling
+// programs from folder instead; empty goes back to the program's folder.
+void setSiblingFolderForTests(const std::string& folder);
+
+// Opens the process, posts message to every top-level window of it, waits
+// up to timeoutMs for it to end and terminates it (exit code 0) otherwise,
+// all through the one handle opened first. Returns 0, or the system error
+// of the first failing step (the open's error for a process already gone).
 DWORD closeProcessWindows(DWORD processId, DWORD timeoutMs, UINT message, WPARAM wParam,
                           LPARAM lParam);
 

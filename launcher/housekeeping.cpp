@@ -21,6 +21,10 @@ constexpr DWORD kMessageLogTimeoutMs = 500;
 // Mouse sweep over the notification area: first position and step.
 constexpr int kSweepStart = 9;
 constexpr int kSweepStep = 18;
+// Each mouse move may take the toolbar this long; a shell that does not
+// answer in time is taken as hung and the sweep stops, so that the proxy
+// supervision goes on.
+constexpr UINT kSweepMoveTimeoutMs = 300;
 // Longest user folder that is searched: with "*.*" behind it the pattern
 // still fits a path buffer.
 constexpr std::size_t kUserFolderLimit = 256;
@@ -42,6 +46,14 @@ BOOL CALLBACK findToolbar(HWND window, LPARAM found) {
     if (!toolbar) return TRUE;
     *reinterpret_cast<HWND*>(found) = toolbar;
     return FALSE;
+}
+
+// False when the toolbar did not handle the move within the time-out or
+// its thread is hung.
+bool sendMouseMove(HWND toolbar, int x, int y) {
+    DWORD_PTR answer = 0;
+    return SendMessageTimeoutA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(x, y),
+                               SMTO_ABORTIFHUNG | SMTO_BLOCK, kSweepMoveTimeoutMs, &answer) != 0;
 }
 
 }  // namespace
@@ -100,7 +112,12 @@ HRESULT cleanTrayIcons() {
     if (!GetClientRect(toolbar, &client)) return E_INVALIDARG;
     int y = (client.bottom - client.top) / 2;
     for (int x = client.left + kSweepStart; x < client.right; x += kSweepStep) {
-        SendMessageA(toolbar, WM_MOUSEMOVE, 0, MAKELPARAM(x, y));
+        if (!sendMouseMove(toolbar, x, y)) {
+            DWORD error = GetLastError();
+            g_log.logf(LOG_WARNING, "The tray toolbar %p did not answer, tray sweep stopped.",
+                       static_cast<void*>(toolbar));
+            return HRESULT_FROM_WIN32(error != 0 ? error : ERROR_TIMEOUT);
+        }
     }
     return 0;
 }

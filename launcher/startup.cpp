@@ -76,14 +76,25 @@ std::string logFileName(const char* modulePath) {
     return name + ".log";
 }
 
+// Creates the single-instance mutex, owned. It exists already when another
+// launcher holds it; a launcher of another session or account may have
+// created it so that this one may not open it (no handle, access denied),
+// which means the same. Without a handle for any other reason the launcher
+// goes on without single-instance protection.
+bool anotherLauncherRuns() {
+    g_instanceMutex = CreateMutexA(nullptr, TRUE, messageTable[11]);
+    DWORD error = GetLastError();
+    if (g_instanceMutex) return error == ERROR_ALREADY_EXISTS;
+    return error == ERROR_ACCESS_DENIED;
+}
+
 int run(int argc, char** argv, const char* modulePath) {
     g_log.open(userFilePath(logFileName(modulePath)).c_str());
     bool fromRegistry = findOption(argc, argv, messageTable[1]);
     bool fromStartMenu = findOption(argc, argv, messageTable[2]);
     if (fromRegistry == fromStartMenu) fatalExit(-3, 0, nullptr);
 
-    g_instanceMutex = CreateMutexA(nullptr, TRUE, messageTable[11]);
-    if (g_instanceMutex && GetLastError() == ERROR_ALREADY_EXISTS) fatalExit(-4, 0, nullptr);
+    if (anotherLauncherRuns()) fatalExit(-4, 0, nullptr);
     if (!setCurrentDir()) fatalExit(-14, 0, nullptr);
 
     if (fromRegistry) {

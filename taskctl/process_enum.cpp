@@ -1,6 +1,7 @@
 #include "taskctl/process_enum.h"
 
 #include "common/handles.h"
+#include "common/paths.h"
 #include "taskctl/process_owner.h"
 #include "taskctl/status.h"
 
@@ -8,6 +9,7 @@
 
 #include <mbstring.h>
 
+#include <cstring>
 #include <string>
 
 namespace taskctl {
@@ -23,6 +25,7 @@ using EnumTasksFn = INT(WINAPI*)(DWORD processId, TaskVisitFn visit, LPARAM user
 
 constexpr DWORD kSnapshotProcesses = TH32CS_SNAPPROCESS;  // 2
 constexpr const char* kVdmHostName = "NTVDM.EXE";
+constexpr const char kVdmDebugDll[] = "VDMDBG.DLL";
 
 // Resolves an export as the function type the caller names. The detour
 // through the generic function pointer type keeps the cast warning-free.
@@ -30,6 +33,18 @@ template <typename Fn>
 Fn bindExport(HMODULE module, const char* name) {
     if (module == nullptr) return nullptr;
     return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
+}
+
+// VDMDBG.DLL from the system folder only: loaded by bare name, a file of
+// that name beside the tool or in the current directory would be run. A
+// 32-bit tool on 64-bit Windows is given its own (redirected) system folder.
+HMODULE loadVdmDebug() {
+    char path[kMaxPath];
+    UINT length = GetSystemDirectoryA(path, sizeof path);
+    if (length == 0 || length + 1 + sizeof kVdmDebugDll > sizeof path) return nullptr;
+    path[length] = '\\';
+    std::memcpy(path + length + 1, kVdmDebugDll, sizeof kVdmDebugDll);
+    return LoadLibraryA(path);
 }
 
 // The entry points of the Toolhelp strategy, bound at run time so that a
@@ -48,7 +63,7 @@ struct ToolhelpApi {
         first = bindExport<ProcessWalkFn>(kernel.get(), "Process32First");
         next = bindExport<ProcessWalkFn>(kernel.get(), "Process32Next");
         if (!createSnapshot || !first || !next) return false;
-        vdmdbg.reset(LoadLibraryA("VDMDBG.DLL"));
+        vdmdbg.reset(loadVdmDebug());
         enumTasks = bindExport<EnumTasksFn>(vdmdbg.get(), "VDMEnumTaskWOWEx");
         return enumTasks != nullptr;
     }

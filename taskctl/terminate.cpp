@@ -17,11 +17,15 @@ constexpr UINT kTerminatedExitCode = 0;
 // find the old one still alive and refuse to run.
 constexpr DWORD kTerminateSettleMs = 5000;
 
+// The match is opened while the snapshot's entry is being looked at, and
+// only that handle is used afterwards: once it is open, the id can no
+// longer pass to another process.
 struct ProcessSearch {
-    const char* target;
-    const char* ownerFilter;  // null: any owner
-    DWORD processId = 0;
+    const char* target = nullptr;
+    const char* ownerFilter = nullptr;  // null: any owner
     bool found = false;
+    norvale::KernelHandle process;
+    DWORD openError = 0;
 };
 
 bool ownerMatches(const char* ownerFilter, const char* owner) {
@@ -41,13 +45,12 @@ bool checkCandidate(ProcessSearch& search, const ProcessRecord& record) {
     if (!ownerMatches(search.ownerFilter, record.owner)) return true;
     if (!processNameMatches(search.target, record.name)) return true;
     search.found = true;
-    search.processId = record.processId;
+    search.process.reset(OpenProcess(kTerminateAccess, FALSE, record.processId));
+    if (!search.process) search.openError = lastErrorOr(ERROR_INVALID_PARAMETER);
     return false;
 }
 
-DWORD terminateProcessId(DWORD processId) {
-    norvale::KernelHandle process(OpenProcess(kTerminateAccess, FALSE, processId));
-    if (!process) return lastErrorOr(ERROR_INVALID_PARAMETER);
+DWORD terminateOpenedProcess(norvale::KernelHandle& process) {
     if (!TerminateProcess(process.get(), kTerminatedExitCode))
         return lastErrorOr(ERROR_ACCESS_DENIED);
     WaitForSingleObject(process.get(), kTerminateSettleMs);
@@ -64,10 +67,13 @@ bool processNameMatches(const char* target, const char* processName) {
 }
 
 DWORD terminateProcessByName(const char* target, const char* ownerFilter) {
-    ProcessSearch search{target, ownerFilter};
+    ProcessSearch search;
+    search.target = target;
+    search.ownerFilter = ownerFilter;
     enumProcesses([&search](const ProcessRecord& record) { return checkCandidate(search, record); });
     if (!search.found) return kStatusLauncherNotFound;
-    return terminateProcessId(search.processId);
+    if (!search.process) return search.openError;
+    return terminateOpenedProcess(search.process);
 }
 
 }  // namespace taskctl

@@ -19,6 +19,8 @@ namespace {
 constexpr char kTool[] = "ComEnrol++.exe";
 constexpr char kProbeServerDll[] = "comenrol_probe_server.dll";
 constexpr char kPlainDll[] = "comenrol_plain_dll.dll";
+// Imports kPlainDll under that name.
+constexpr char kDependentServerDll[] = "comenrol_dependent_server.dll";
 
 constexpr char kHelpText[] =
     "ComEnrol++ registers and unregisters a DLL server. \n\n"
@@ -233,6 +235,32 @@ TEST_F(ComEnrolTest, LoadsTheCheckedFileNotASearchedNamesake) {
     EXPECT_EQ(0, run.child.exitCode);
     EXPECT_EQ(kRegistered, journal(workFolder_.path(), "server.dll"));
     EXPECT_EQ("", journal(toolFolder_.path(), "server.dll"));
+}
+
+// A server whose import lies only in the server's own folder registers
+// from anywhere: from the work folder by full path and by relative path,
+// and with "/d" from the tool's folder.
+TEST_F(ComEnrolTest, ServerFindsItsImportInItsOwnFolder) {
+    TempFolder serverFolder("comenrol server");
+    ASSERT_TRUE(serverFolder.valid());
+    placeDll(serverFolder.path(), "server.dll", kDependentServerDll, S_OK);
+    placeDll(serverFolder.path(), kPlainDll, kPlainDll);
+    const std::string folderName =
+        serverFolder.path().substr(serverFolder.path().find_last_of("\\/") + 1);
+    const std::string fullPath = "\"" + serverFolder.file("server.dll") + "\"";
+    const std::string argumentLists[] = {
+        "/s /f " + fullPath,
+        "/s /f \"..\\" + folderName + "\\server.dll\"",
+        "/s /d /f " + fullPath,
+    };
+    for (const std::string& arguments : argumentLists) {
+        SCOPED_TRACE(arguments);
+        ASSERT_TRUE(DeleteFileA(serverFolder.file("server.journal").c_str()) ||
+                    GetLastError() == ERROR_FILE_NOT_FOUND);
+        ToolRun run = runTool(toolPath(), arguments, workFolder_.path());
+        EXPECT_EQ(0, run.child.exitCode);
+        EXPECT_EQ(kRegistered, journal(serverFolder.path(), "server.dll"));
+    }
 }
 
 // A self-registering DLL that ships with Wine: its registration recreates

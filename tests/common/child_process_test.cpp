@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/log_file.h"
@@ -19,7 +21,8 @@ namespace {
 constexpr DWORD kReadyTimeoutMs = 10000;
 
 // Runs the test with the current directory (and, when asked, PATH) changed,
-// and puts both back afterwards.
+// and puts both back afterwards. The working folder stands for the
+// program's own folder, from which the sibling programs are started.
 class ChildProcessTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -31,9 +34,11 @@ protected:
         savedPath_ = path;
         ASSERT_TRUE(folder_.valid());
         ASSERT_TRUE(SetCurrentDirectoryA(folder_.path().c_str()));
+        setSiblingFolderForTests(folder_.path());
         g_log.open(logFolder_.file("child.log").c_str());
     }
     void TearDown() override {
+        setSiblingFolderForTests(std::string());
         SetCurrentDirectoryA(savedDir_.c_str());
         SetEnvironmentVariableA("PATH", savedPathSet_ ? savedPath_.c_str() : nullptr);
     }
@@ -179,6 +184,41 @@ TEST_F(ChildProcessTest, VariantsPassTheCommandLineAndWindowAndLogTheCode) {
     EXPECT_NE(std::string::npos, log.find("[I] The code returned by 'helper.exe' binary is '-10'\r\n"));
 }
 
+// Every start takes the program's own folder, not the current directory:
+// a current directory that holds other programs of the same names (one the
+// program failed to leave, or one changed since) selects none of them, and
+// the command line still begins with the bare name.
+TEST_F(ChildProcessTest, ChildrenStartFromTheProgramFolderWhateverTheCurrentDirectory) {
+    TempFolder elsewhere("child cwd");
+    ASSERT_TRUE(elsewhere.valid());
+    const char* const names[] = {kLinkProbeExe, kSupProcessorExe, kMailProxyExe, "helper.exe"};
+    for (const char* name : names) {
+        placeStandin("norvale-sup-processor.exe", name, "exit_codes=6\n");
+        ASSERT_TRUE(CopyFileA(binPath("norvale-sup-processor.exe").c_str(),
+                              elsewhere.file(name).c_str(), FALSE));
+        ASSERT_TRUE(writeWholeFile(elsewhere.file(stem(name) + ".control"), "exit_codes=66\n"));
+    }
+    ASSERT_TRUE(SetCurrentDirectoryA(elsewhere.path().c_str()));
+
+    int mailCode = 0;
+    EXPECT_TRUE(runMailProxy(mailProxyCommandLine("C:\\x\\norvale.conf"), mailCode));
+    const std::pair<int, std::string> runs[] = {
+        {runLinkProbe(bindCheckCommandLine("127.0.0.1", 3887)),
+         "norvale-linkprobe.exe -bindcheck 127.0.0.1 3887"},
+        {runSupProcessor("norvale-sup-processor.exe --user-folder \"x\""),
+         "norvale-sup-processor.exe --user-folder \"x\""},
+        {mailCode, "norvale-mail.exe -c \"C:\\x\\norvale.conf\""},
+        {runProcess("helper.exe", "helper.exe --user-delete"), "helper.exe --user-delete"},
+    };
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        SCOPED_TRACE(names[i]);
+        EXPECT_EQ(6, runs[i].first);
+        EXPECT_EQ(std::vector<std::string>{"start\t" + runs[i].second},
+                  events(names[i], "start\t"));
+        EXPECT_FALSE(pathExists(elsewhere.file(stem(names[i]) + ".journal")));
+    }
+}
+
 TEST_F(ChildProcessTest, EmptyCommandLineStartsNothing) {
     placeStandin("norvale-sup-processor.exe", "norvale-linkprobe.exe", "exit_codes=0\n");
     EXPECT_EQ(kChildNotStarted, runLinkProbe(std::string()));
@@ -247,6 +287,25 @@ TEST_F(CloseProcessWindowsTest, WindowThatHonoursTheMessageEndsByItself) {
     EXPECT_EQ(9, child_.exitCode());
     EXPECT_EQ(1u, events("norvale-mail.exe", "WM_CLOSE").size());
     EXPECT_EQ(1u, events("norvale-mail.exe", "exit 9").size());
+
+    // Nobody else holds the process, so its id is freed the moment it ends,
+    // possibly before the wait: a close that worked is still 0.
+    // A copy left behind by a failure ends by itself.
+    placeStandin("norvale-msg.exe", "norvale-msg.exe", "exit_codes=0\nrun_ms=20000\n");
+    for (int round = 1; round <= 5; ++round) {
+        SCOPED_TRACE(round);
+        DWORD processId = 0;
+        {
+            RunningChild unheld;
+            ASSERT_TRUE(unheld.start(folder_.file("norvale-msg.exe"), ""));
+            processId = unheld.processId();
+            ASSERT_TRUE(waitForEvent("norvale-msg.exe", "ready"));
+            ASSERT_TRUE(DeleteFileA(folder_.file("norvale-msg.journal").c_str()));
+            unheld.release();
+        }
+        EXPECT_EQ(0u, closeProcessWindows(processId, 5000, WM_DESTROY, 0, 0));
+        ASSERT_TRUE(waitForEvent("norvale-msg.exe", "exit 0"));
+    }
 }
 
 TEST_F(CloseProcessWindowsTest, ProcessWithoutWindowsWaitsTheFullTimeOutAndIsTerminated) {

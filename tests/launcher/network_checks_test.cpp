@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/child_process.h"
 #include "common/log_file.h"
 #include "common/messages.h"
 #include "common/paths.h"
@@ -337,9 +338,9 @@ TEST_F(LauncherNetwork, ChecksSkipWhenTheFlagIsNotYes) {
     placeFakeProbe("0");
     ASSERT_TRUE(norvale::testbed::createFolders(userFolder()));
     ASSERT_TRUE(norvale::testbed::writeWholeFile(userFile("norvale.conf"), defaultConf()));
-    char previous[MAX_PATH] = {};
-    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, previous), 0u);
-    ASSERT_TRUE(SetCurrentDirectoryA(programFolder().c_str()));
+    // The link checker is started from the program folder of the bed, as
+    // the launcher starts it from its own.
+    setSiblingFolderForTests(programFolder());
     g_log.open(userFilePath(kLogName).c_str());
     for (const char* flagText : {"no", "", "yes "}) {
         SCOPED_TRACE(std::string("flag '") + flagText + "'");
@@ -351,7 +352,7 @@ TEST_F(LauncherNetwork, ChecksSkipWhenTheFlagIsNotYes) {
     // With "yes" the same call does reach the link checker.
     setFlag("yes");
     EXPECT_EQ(bindCheck(), kCheckOk);
-    SetCurrentDirectoryA(previous);
+    setSiblingFolderForTests(std::string());
 
     EXPECT_EQ(commandLines(kProbe), std::vector<std::string>{bindLine()});
     std::vector<std::string> log = launcherLog();

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include "common/handles.h"
 #include "common/messages.h"
 #include "tests/launcher/launcher_bed.h"
 
@@ -82,6 +83,30 @@ TEST_F(LauncherStartup, SecondLauncherEndsWithMinus4WhileTheFirstSupervises) {
     EXPECT_EQ(commandLines(kSup).size(), 1u) << "a second launcher ran the set-up processor";
     // Both wrote into the one log: each second launcher opened and closed it.
     EXPECT_EQ(countOf(launcherLog(), "[I] Logfile started."), 3u);
+}
+
+// A mutex of that name that this user may not open (another session's
+// launcher made it): CreateMutexA gives no handle and ERROR_ACCESS_DENIED.
+// That launcher runs, so this one ends as a second launcher does.
+TEST_F(LauncherStartup, MutexThatCannotBeOpenedCountsAsAnotherLauncher) {
+    setFlag("yes");
+    SECURITY_DESCRIPTOR descriptor;
+    ACL emptyAcl;  // grants nothing to anybody
+    ASSERT_TRUE(InitializeSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+    ASSERT_TRUE(InitializeAcl(&emptyAcl, sizeof emptyAcl, ACL_REVISION));
+    ASSERT_TRUE(SetSecurityDescriptorDacl(&descriptor, TRUE, &emptyAcl, FALSE));
+    SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+    norvale::KernelHandle foreign(CreateMutexA(&attributes, FALSE, messageTable[11]));
+    ASSERT_TRUE(foreign);
+    SetLastError(0);
+    ASSERT_EQ(CreateMutexA(nullptr, TRUE, messageTable[11]), nullptr);
+    ASSERT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+
+    LauncherRun run = runLauncher("-registry");
+    EXPECT_EQ(run.result.exitCode, -4);
+    ASSERT_EQ(run.boxes.size(), 1u);
+    expectErrorBox(run.boxes[0], 4);
+    EXPECT_TRUE(commandLines(kSup).empty()) << "the set-up processor ran";
 }
 
 TEST_F(LauncherStartup, StartMenuWithFlagYesEndsWithMinus18) {

@@ -222,6 +222,51 @@ TEST_F(LauncherSupervision, ClosesTheMessageLogAndSweepsTheTrayAfterEachProxyRun
               "");
 }
 
+// A taskbar whose toolbar stops answering (a hung shell) costs one short
+// wait after the first mouse move: the sweep stops with one warning, and
+// the proxy is restarted after the usual pause, again and again.
+TEST_F(LauncherSupervision, HungTaskbarDoesNotStopTheRestarts) {
+    place(kMsg);
+    place(kTaskbar, {}, {{"hang", "1"}});
+    startStandin(kTaskbar);
+    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+    DWORD trayOwner = 0;
+    GetWindowThreadProcessId(tray, &trayOwner);
+    ASSERT_EQ(trayOwner, journal(kTaskbar, "start").back().processId)
+        << "another Shell_TrayWnd is found first";
+    startStandin(kMsg);
+    supAnswers("0,0,-1");
+    mailRuns(500);
+
+    norvale::testbed::RunningChild& launcher = startLauncher("-registry");
+    ASSERT_TRUE(waitForJournal(kMsg, "exit", 1)) << "the message log was not closed";
+    // The next message log makes the second proxy end sweep again.
+    startStandin(kMsg);
+    ASSERT_TRUE(launcher.waitFor(kEventWaitMs)) << "the launcher hangs in the tray sweep";
+    EXPECT_EQ(launcher.exitCode(), 1);
+
+    EXPECT_EQ(journal(kTaskbar, "hung").size(), 1u);
+    std::vector<standin::JournalEntry> moves = journal(kTaskbar, "WM_MOUSEMOVE");
+    ASSERT_EQ(moves.size(), 1u) << "the sweep went on past the hung toolbar";
+    EXPECT_EQ(moves[0].event, "WM_MOUSEMOVE 9 15");
+
+    std::vector<standin::JournalEntry> ends = journal(kMail, "exit");
+    std::vector<standin::JournalEntry> starts = journal(kSup, "start");
+    ASSERT_EQ(ends.size(), 2u);
+    ASSERT_EQ(starts.size(), 3u);
+    for (size_t i = 0; i < ends.size(); ++i) {
+        long gap = journalMs(starts[i + 1].time) - journalMs(ends[i].time);
+        EXPECT_GE(gap, kPauseMs - kPauseToleranceBelowMs) << "after proxy run " << i + 1;
+        EXPECT_LE(gap, kPauseMs + kPauseToleranceAboveMs) << "after proxy run " << i + 1;
+    }
+    std::vector<std::string> log = launcherLog();
+    size_t warnings = 0;
+    for (const std::string& line : log)
+        warnings += line.rfind("[?] The tray toolbar ", 0) == 0 ? 1 : 0;
+    EXPECT_EQ(warnings, 2u) << "one warning per sweep that met the hung toolbar";
+    EXPECT_EQ(countOf(log, "[I] norvale-msg.exe shut down successfully."), 2u);
+}
+
 // The attempt lines count on without end; only 1, 2 and 3 have suffixes
 // of their own, so the 21st attempt reads "21th".
 TEST(LauncherAttemptLine, OrdinalSuffixes) {

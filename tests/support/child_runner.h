@@ -47,6 +47,9 @@ public:
     bool waitFor(DWORD timeoutMs);
     bool hasExited() { return waitFor(0); }
 
+    // Closes the handles and lets the child run on, held by nobody.
+    void release() { process_.reset(); }
+
     // Kills the child and waits for its end. True when it is gone.
     bool terminate(UINT exitCode = kKilledExitCode);
 

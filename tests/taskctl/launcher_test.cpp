@@ -20,6 +20,8 @@ constexpr const char kFixture[] = "taskctl-launcher-fixture.exe";
 constexpr const char kLauncher[] = "norvale-launcher.exe";
 constexpr DWORD kNotFound = 2;
 constexpr DWORD kLauncherFileMissing = 5;
+// A DLL of the build that journals its loading beside itself.
+constexpr const char kJournallingDll[] = "comenrol_plain_dll.dll";
 
 std::string ownAccount() {
     std::string owner;
@@ -37,7 +39,11 @@ protected:
     norvale::testbed::TempFolder elsewhere_{"taskctl launcher"};
 };
 
+// A VDMDBG.DLL planted beside the tool (a DLL of ours that journals its
+// loading) is never loaded: the process walk takes the system's copy.
 TEST_F(LauncherTest, RunningLauncherOfOwnAccountIsTerminated) {
+    ASSERT_TRUE(CopyFileA(norvale::testbed::binPath(kJournallingDll).c_str(),
+                          folder_.file("VDMDBG.DLL").c_str(), FALSE));
     ProgramCopy launcher(elsewhere_.path(), kFixture, kLauncher, {});
     ASSERT_TRUE(launcher.startAndWaitReady());
 
@@ -52,6 +58,8 @@ TEST_F(LauncherTest, RunningLauncherOfOwnAccountIsTerminated) {
 
     ToolRun again = run("-f 1");
     EXPECT_EQ(again.exitCode, kNotFound) << "only one launcher ran";
+    EXPECT_FALSE(norvale::testbed::pathExists(folder_.file("VDMDBG.journal")))
+        << "the planted VDMDBG.DLL was loaded";
 }
 
 TEST_F(LauncherTest, AnyOwnerWithBitFive) {

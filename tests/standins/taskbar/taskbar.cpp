@@ -1,7 +1,9 @@
 // Stand-in for the shell's taskbar: a hidden top-level "Shell_TrayWnd" with
 // the chain TrayNotifyWnd > SysPager > ToolbarWindow32 below it, the
 // toolbar's client area toolbar_width x toolbar_height pixels. The toolbar
-// journals every WM_MOUSEMOVE as "WM_MOUSEMOVE <x> <y>".
+// journals every WM_MOUSEMOVE as "WM_MOUSEMOVE <x> <y>". With hang=1 the
+// toolbar stops answering at its first mouse move, as a hung shell does: it
+// journals the move and "hung" and never returns.
 #include <windows.h>
 #include <windowsx.h>
 
@@ -17,11 +19,16 @@ constexpr const char kKeyToolbarWidth[] = "toolbar_width";
 constexpr const char kKeyToolbarHeight[] = "toolbar_height";
 constexpr long kDefaultToolbarWidth = 100;
 constexpr long kDefaultToolbarHeight = 30;
+constexpr const char kKeyHang[] = "hang";
 
 LRESULT CALLBACK toolbarProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_MOUSEMOVE && standin::windowRun() != nullptr) {
         standin::windowRun()->record("WM_MOUSEMOVE " + std::to_string(GET_X_LPARAM(lParam)) + " " +
                                      std::to_string(GET_Y_LPARAM(lParam)));
+        if (standin::windowRun()->control().flag(kKeyHang)) {
+            standin::windowRun()->record("hung");
+            Sleep(INFINITE);
+        }
         return 0;
     }
     return DefWindowProcA(window, message, wParam, lParam);
