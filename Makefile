@@ -9,8 +9,13 @@
 #               record (about ten minutes instead of four)
 # make demo   - builds what is needed and shows the five programs at work on a
 #               sample product under Wine, one narrated line per step
-# make dist   - the release archive build/norvale-<version>.zip: the five
-#               32-bit programs and their documentation
+# make dist   - the release build/norvale-<version>.zip (the five 32-bit
+#               programs without debug information, their documentation,
+#               SHA256SUMS) and build/norvale-<version>-symbols.zip; with
+#               SIGN_CERT=cert.pem SIGN_KEY=key.pem [SIGN_PASS=...] the
+#               programs are signed with Authenticode
+# make repro  - builds the release twice from two clean clones of HEAD at
+#               different paths and compares programs and archives byte for byte
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
@@ -64,8 +69,15 @@ bench: build
 demo: bootstrap
 	scripts/demo
 
+# The signing certificate, key and password reach scripts/dist through the
+# environment, so the password never shows in the echoed command.
+export SIGN_CERT SIGN_KEY SIGN_PASS
 dist: build
 	scripts/dist build
+
+.PHONY: repro
+repro: bootstrap
+	scripts/repro
 
 clean:
 	rm -rf build build-x64 $(BENCH_DIR) build-native build-demo
