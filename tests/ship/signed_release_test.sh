@@ -26,6 +26,10 @@ openssl req -x509 -newkey rsa:2048 -days 2 -subj "/CN=Norvale release test" \
     -addext extendedKeyUsage=codeSigning -addext keyUsage=digitalSignature \
     -keyout "$work/key.pem" -passout pass:throwaway -out "$work/cert.pem" 2>/dev/null
 export SIGN_CERT=$work/cert.pem SIGN_KEY=$work/key.pem SIGN_PASS=throwaway
+# Signed at a time the certificate, made just now, is valid (the release
+# itself is signed at the commit time).
+SOURCE_DATE_EPOCH=$(date +%s)
+export SOURCE_DATE_EPOCH
 "$root/scripts/dist" "$build" "$work/first" >/dev/null
 "$root/scripts/dist" "$build" "$work/second" >/dev/null
 
