@@ -18,7 +18,11 @@
 #               different paths and compares programs and archives byte for byte
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
+# The build the tests and benchmarks run on (see scripts/test-arch), asked
+# once, when a recipe first needs it: by then the bootstrap has installed
+# Wine. Asked when the Makefile is read, a fresh machine would answer x86_64.
+TEST_ARCH = $(eval TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64))$(TEST_ARCH)
+TEST_DIR = $(if $(filter i686,$(TEST_ARCH)),build,build-x64)
 FUZZ_SECONDS ?= 60
 
 .PHONY: all bootstrap build test test-build fuzz bench clean
@@ -33,18 +37,12 @@ build: bootstrap
 	cmake --build build -j $(JOBS)
 
 # The tests run on the 32-bit build where the host can execute it, and on the
-# 64-bit build of the same sources where it cannot (see scripts/test-arch).
-ifeq ($(TEST_ARCH),i686)
-TEST_DIR := build
+# 64-bit build of the same sources where it cannot; there the 32-bit programs
+# are built as well.
 test-build: bootstrap
-	cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DNORVALE_TESTS=ON
-	cmake --build build -j $(JOBS)
-else
-TEST_DIR := build-x64
-test-build: build
-	cmake -S . -B build-x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DNORVALE_TESTS=ON
-	cmake --build build-x64 -j $(JOBS)
-endif
+	@if [ "$(TEST_ARCH)" != i686 ]; then $(MAKE) --no-print-directory build; fi
+	cmake -S . -B $(TEST_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$(TEST_ARCH).cmake -DNORVALE_TESTS=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
 
 test: test-build
 	scripts/run-tests $(TEST_DIR)
