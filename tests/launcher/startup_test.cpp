@@ -4,8 +4,27 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
 #include "common/messages.h"
+#include "launcher/user_install.h"
 #include "tests/launcher/launcher_bed.h"
+
+namespace {
+
+// While not 0, every allocation of at least this many bytes fails in this
+// test program, as it would in a launcher short of memory. The runtime's
+// operator delete frees with free().
+std::size_t g_failAllocationsFrom = 0;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (g_failAllocationsFrom != 0 && size >= g_failAllocationsFrom) throw std::bad_alloc();
+    if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
 
 namespace launcher_test {
 namespace {
@@ -190,6 +209,33 @@ TEST_F(LauncherStartup, SmtpAccountInstallsWithoutAQuestion) {
                                   "[I] The user part is installing.",
                                   "[I] Copied all files in the user dir."}),
                   "");
+    }
+}
+
+// An account whose address buffer cannot be allocated is skipped like one
+// whose address cannot be read: a later account with an address decides.
+TEST_F(LauncherStartup, AccountWhoseAddressCannotBeAllocatedIsSkipped) {
+    const std::size_t kLargeAddress = 1 << 20;
+    const struct {
+        const char* name;
+        bool laterAccount;
+    } rows[] = {{"a later account decides", true}, {"no account decides", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager");
+        addAccount("00000001", kSmtpValue, REG_BINARY, std::string(kLargeAddress, 'x'));
+        if (row.laterAccount)
+            addAccount("00000002", kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+        bool found = false;
+        g_failAllocationsFrom = kLargeAddress;
+        try {
+            found = hasSmtpAccount();
+        } catch (const std::bad_alloc&) {
+            ADD_FAILURE() << "the failed allocation ended the scan";
+        }
+        g_failAllocationsFrom = 0;
+        EXPECT_EQ(row.laterAccount, found);
     }
 }
 
