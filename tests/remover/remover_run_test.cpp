@@ -490,6 +490,26 @@ TEST_F(RemoverRun, ForAllUsersServesRealFoldersAndSkipsLinks) {
     EXPECT_TRUE(feedbackLink().present);
 }
 
+// Where the current user's application data lies below the profile in a
+// folder the code page cannot name, the other users' folders cannot be
+// worked out: a short name belongs to one user's folder, and the ANSI name
+// is a look-alike. Nothing is removed.
+TEST_F(RemoverRun, ForAllUsersWithApplicationDataUnderALookAlikeNameRemovesNothing) {
+    makeUserFolders({"norvale rm one"});
+    const std::wstring appDataWide = wide(shellFolder(CSIDL_PROFILE)) + L"\\norvale data \x0141ukasz";
+    MovedAppData moved(appDataWide, true);
+    ASSERT_TRUE(moved.active());
+    const std::string lookAlike = shellFolder(CSIDL_APPDATA);
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(static_cast<int>(ERROR_PATH_NOT_FOUND), run.exitCode);
+    const std::string text = log(shortPathOf(appDataWide) + "\\Norvale");
+    EXPECT_NE(std::string::npos, text.find(" [!] Error: "));
+    EXPECT_EQ(std::string::npos, text.find("Found user dir"));
+    EXPECT_TRUE(supCommandLines().empty());
+    EXPECT_FALSE(pathExists(lookAlike));
+}
+
 // The current user's application data and the remover's own folder with
 // names the code page cannot hold: the log, the set-up processor's start and
 // its folder arguments all use the real folders, by their short names.
