@@ -6,6 +6,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "common/handles.h"
 #include "common/log_file.h"
