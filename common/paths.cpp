@@ -8,6 +8,8 @@
 
 #include <cstring>
 
+#include "common/real_folder.h"
+
 namespace {
 
 constexpr char kProductFolder[] = "Norvale\\";
@@ -33,17 +35,10 @@ std::size_t lastSeparator(const std::string& path) {
     return path.find_last_of("\\/");
 }
 
-// The running program's full path; false when unknown or when it does not
-// fit in a path buffer (a cut-off path would name another file).
-bool modulePath(char (&path)[kMaxPath]) {
-    DWORD length = GetModuleFileNameA(nullptr, path, kMaxPath);
-    return length != 0 && length < kMaxPath;
-}
-
 std::string shellFolder(int csidl, DWORD flags) {
     char folder[kMaxPath];
-    HRESULT hr = SHGetFolderPathA(nullptr, csidl, nullptr, flags, folder);
-    if (FAILED(hr)) throw _com_error(hr);
+    HRESULT hr = realShellFolder(csidl, flags, folder);
+    if (hr != S_OK) throw _com_error(hr);
     return folder;
 }
 
@@ -138,12 +133,8 @@ std::string baseName(const std::string& path) {
 }
 
 std::string exeFolder() {
-    char path[kMaxPath];
-    if (!modulePath(path)) return std::string();
-    std::string folder(path);
-    std::size_t separator = lastSeparator(folder);
-    if (separator == std::string::npos) return std::string();
-    folder.resize(separator);
+    char folder[kMaxPath];
+    if (!realProgramFolder(folder)) return std::string();
     return folder;
 }
 
@@ -152,13 +143,13 @@ std::string systemFolder() {
 }
 
 bool setCurrentDir() {
-    char path[kMaxPath];
-    if (!modulePath(path)) return false;
-    char* backslash = std::strrchr(path, '\\');
-    char* slash = std::strrchr(path, '/');
-    char* separator = backslash > slash ? backslash : slash;
-    if (separator) separator[1] = '\0';
-    return SetCurrentDirectoryA(path) != FALSE;
+    char folder[kMaxPath];
+    if (!realProgramFolder(folder)) return false;
+    const std::size_t length = std::strlen(folder);
+    if (length + 1 >= kMaxPath) return false;
+    folder[length] = '\\';
+    folder[length + 1] = '\0';
+    return SetCurrentDirectoryA(folder) != FALSE;
 }
 
 void convertSlashes(char* path) {

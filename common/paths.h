@@ -1,5 +1,8 @@
 // Folders the programs work in, and helpers that clean a path and create its
 // folder chain. Paths are ANSI texts of at most 259 characters plus the NUL.
+// Folders from the system come in a form that names the real folder: the
+// exact ANSI name, or the short name where the ANSI name would be a
+// look-alike (see real_folder.h).
 #pragma once
 
 #include <cstddef>

@@ -73,16 +73,25 @@ int removeWithSupProcessor(const std::string& commandLine) {
 }
 
 // Each name of the list becomes that user's product folder, without the
-// trailing backslash. Every folder is known before anything is removed.
+// trailing backslash. Every folder is known before anything is removed. A
+// user folder reached through a link is dropped: the set-up processor would
+// remove whatever the link points to.
 void turnNamesIntoProductFolders(const char* root, std::vector<std::string>& folders) {
-    for (std::string& folder : folders) {
+    std::vector<std::string> products;
+    for (const std::string& name : folders) {
         char product[kMaxPath];
-        if (!profileNorvaleFolder(root, folder.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
+        if (!profileNorvaleFolder(root, name.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
+        if (linkOnTheWay(root, name.c_str(), product)) {
+            g_log.logf(LOG_WARNING, "Skipped user dir '%s%s': it or a folder on the way to its "
+                       "product folder is a link", root, name.c_str());
+            continue;
+        }
         unsigned char* last = _mbsrchr(reinterpret_cast<unsigned char*>(product), '\\');
         if (last != nullptr) *last = '\0';
-        folder = product;
-        g_log.logf(LOG_INFO, "Found user dir: '%s'", folder.c_str());
+        products.emplace_back(product);
+        g_log.logf(LOG_INFO, "Found user dir: '%s'", product);
     }
+    folders.swap(products);
 }
 
 // The product's feedback page opens once at the next logon.

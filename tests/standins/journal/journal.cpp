@@ -45,11 +45,24 @@ std::string besideProgram(const std::string& exePath, const char* extension) {
     return stem + "." + extension;
 }
 
+// The path by which the ANSI interface reaches the program: a folder name
+// the code page cannot hold is taken by its short name.
 std::string ownProgramPath() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t wide[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, wide, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    return std::string(path, length);
+    char path[MAX_PATH];
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, MAX_PATH, nullptr,
+                            &lossy) == 0)
+        return std::string();
+    if (!lossy) return path;
+    wchar_t shortPath[MAX_PATH];
+    length = GetShortPathNameW(wide, shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        WideCharToMultiByte(CP_ACP, 0, shortPath, -1, path, MAX_PATH, nullptr, nullptr) == 0)
+        return std::string();
+    return path;
 }
 
 bool appendJournal(const std::string& journalPath, const std::string& event,
