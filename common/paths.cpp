@@ -8,11 +8,11 @@
 
 #include <cstring>
 
+#include "common/product_names.h"
 #include "common/real_folder.h"
 
 namespace {
 
-constexpr char kProductFolder[] = "Norvale\\";
 // HRESULT thrown when the product folder would not fit in a path buffer.
 constexpr HRESULT kPathTooLong = 111;
 // The longest file name baseName hands out.
@@ -111,9 +111,10 @@ bool createFolderChain(const char* folder) {
 
 std::string userNorvalePath() {
     std::string folder = shellFolder(CSIDL_APPDATA, SHGFP_TYPE_CURRENT);
-    const std::size_t suffix = 1 + std::strlen(kProductFolder);
+    // "\<product folder>\" follows the application-data folder.
+    const std::size_t suffix = 2 + std::strlen(kProductFolderName);
     if (folder.size() + suffix >= kMaxPath) throw _com_error(kPathTooLong);
-    return folder + "\\" + kProductFolder;
+    return folder + "\\" + kProductFolderName + "\\";
 }
 
 std::string userNorvaleFolder() {
@@ -130,6 +131,17 @@ std::string baseName(const std::string& path) {
     std::size_t separator = lastSeparator(path);
     std::size_t start = separator == std::string::npos ? 0 : separator + 1;
     return path.substr(start, kMaxBaseName);
+}
+
+std::string fileStem(const std::string& path) {
+    std::string name = baseName(path);
+    std::string::size_type dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name;
+}
+
+std::string logFileNameFor(const std::string& programPath) {
+    return fileStem(programPath) + ".log";
 }
 
 std::string exeFolder() {

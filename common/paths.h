@@ -20,6 +20,11 @@ std::string userNorvaleFolder();
 std::string userFilePath(const std::string& name);
 // The text after the last backslash or slash, at most 255 characters.
 std::string baseName(const std::string& path);
+// baseName(path) without its extension: a program's name in its box
+// captions and log file, e.g. "norvale-launcher" for "C:\x\norvale-launcher.exe".
+std::string fileStem(const std::string& path);
+// fileStem(programPath) with the extension "log": the program's log file.
+std::string logFileNameFor(const std::string& programPath);
 // Folder of the running program without a trailing separator; empty when
 // unknown.
 std::string exeFolder();

@@ -40,14 +40,6 @@ std::string modulePath() {
     return std::string(path, length);
 }
 
-// "<program base name>.log" in the user's product folder.
-std::string logPathFor(const std::string& programPath) {
-    std::string name = baseName(programPath);
-    std::string::size_type dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return userFilePath(name + ".log");
-}
-
 Mode modeOf(const char* option) {
     if (std::strcmp(option, kOptionInstaller) == 0) return Mode::Installer;
     if (std::strcmp(option, kOptionRedirector) == 0) return Mode::Redirector;
@@ -161,7 +153,7 @@ int linkprobeMain(int argc, char* argv[]) {
         return kExitCannotStart;
     }
     try {
-        g_log.open(logPathFor(programPath).c_str());
+        g_log.open(userFilePath(logFileNameFor(programPath)).c_str());
         return runCommandLine(argc, argv);
     } catch (LOG_ERRS::ERR_ID) {
         showBox(kBoxLogFailed);

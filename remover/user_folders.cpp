@@ -10,13 +10,13 @@
 
 #include "common/handles.h"
 #include "common/log_file.h"
+#include "common/product_names.h"
 #include "common/real_folder.h"
 
 namespace {
 
 constexpr char kUpOneFolder[] = "..\\";
 constexpr char kSameFolder[] = ".\\";
-constexpr char kProductFolder[] = "Norvale\\";
 constexpr char kListAll[] = "*.*";
 constexpr wchar_t kListAllWide[] = L"*.*";
 
@@ -187,8 +187,9 @@ bool profileNorvaleFolder(const char* root, const char* name, const char* offset
 
     char resolved[kMaxPath];
     if (!resolvePath(base, offset, resolved)) return false;
-    if (std::strlen(resolved) + std::strlen(kProductFolder) >= kMaxPath) return false;
-    std::snprintf(out, kMaxPath, "%s%s", resolved, kProductFolder);
+    // The product folder and its final backslash follow the offset.
+    if (std::strlen(resolved) + std::strlen(kProductFolderName) + 1 >= kMaxPath) return false;
+    std::snprintf(out, kMaxPath, "%s%s\\", resolved, kProductFolderName);
     return true;
 }
 
