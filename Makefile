@@ -9,11 +9,20 @@
 #               record (about ten minutes instead of four)
 # make demo   - builds what is needed and shows the five programs at work on a
 #               sample product under Wine, one narrated line per step
-# make dist   - the release archive build/norvale-<version>.zip: the five
-#               32-bit programs and their documentation
+# make dist   - the release build/norvale-<version>.zip (the five 32-bit
+#               programs without debug information, their documentation,
+#               SHA256SUMS) and build/norvale-<version>-symbols.zip; with
+#               SIGN_CERT=cert.pem SIGN_KEY=key.pem [SIGN_PASS=...] the
+#               programs are signed with Authenticode
+# make repro  - builds the release twice from two clean clones of HEAD at
+#               different paths and compares programs and archives byte for byte
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
-TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64)
+# The build the tests and benchmarks run on (see scripts/test-arch), asked
+# once, when a recipe first needs it: by then the bootstrap has installed
+# Wine. Asked when the Makefile is read, a fresh machine would answer x86_64.
+TEST_ARCH = $(eval TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64))$(TEST_ARCH)
+TEST_DIR = $(if $(filter i686,$(TEST_ARCH)),build,build-x64)
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 4
 
@@ -29,18 +38,12 @@ build: bootstrap
 	cmake --build build -j $(JOBS)
 
 # The tests run on the 32-bit build where the host can execute it, and on the
-# 64-bit build of the same sources where it cannot (see scripts/test-arch).
-ifeq ($(TEST_ARCH),i686)
-TEST_DIR := build
+# 64-bit build of the same sources where it cannot; there the 32-bit programs
+# are built as well.
 test-build: bootstrap
-	cmake -S . -B build -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake -DNORVALE_TESTS=ON
-	cmake --build build -j $(JOBS)
-else
-TEST_DIR := build-x64
-test-build: build
-	cmake -S . -B build-x64 -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake -DNORVALE_TESTS=ON
-	cmake --build build-x64 -j $(JOBS)
-endif
+	@if [ "$(TEST_ARCH)" != i686 ]; then $(MAKE) --no-print-directory build; fi
+	cmake -S . -B $(TEST_DIR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-$(TEST_ARCH).cmake -DNORVALE_TESTS=ON
+	cmake --build $(TEST_DIR) -j $(JOBS)
 
 test: test-build
 	scripts/run-tests $(TEST_DIR)
@@ -65,8 +68,15 @@ bench: build
 demo: bootstrap
 	scripts/demo
 
+# The signing certificate, key and password reach scripts/dist through the
+# environment, so the password never shows in the echoed command.
+export SIGN_CERT SIGN_KEY SIGN_PASS
 dist: build
 	scripts/dist build
+
+.PHONY: repro
+repro: bootstrap
+	scripts/repro
 
 clean:
 	rm -rf build build-x64 $(BENCH_DIR) build-native build-demo

@@ -12,6 +12,7 @@
 #include "bench/measure.h"
 #include "bench/programs.h"
 #include "bench/report.h"
+#include "common/product_windows.h"
 #include "tests/standins/journal/journal.h"
 #include "tests/support/test_files.h"
 
@@ -28,15 +29,6 @@ constexpr char kMail[] = "norvale-mail.exe";
 constexpr char kMsg[] = "norvale-msg.exe";
 constexpr char kClient[] = "norvale-client.exe";
 constexpr char kIdle[] = "bench-idle.exe";
-
-struct Window {
-    const char* className;
-    const char* title;
-    UINT message;
-};
-const Window kMailWindow = {"Win32NorvaleEncryptionEngine", "norvale-mail", WM_CLOSE};
-const Window kMsgWindow = {"QWidget", "Norvale Message Log", WM_DESTROY};
-const Window kClientWindow = {"QWidget", "Norvale (Expert Mode)", WM_DESTROY};
 
 class Scene {
 public:
@@ -70,8 +62,8 @@ public:
     bool stopAndRestartByHand() {
         TerminateProcess(launcher_.process(), 0);
         if (WaitForSingleObject(launcher_.process(), kEndWaitMs) != WAIT_OBJECT_0) return false;
-        if (!closeAndWait(kMailWindow, mail_) || !closeAndWait(kMsgWindow, msg_) ||
-            !closeAndWait(kClientWindow, client_)) {
+        if (!closeAndWait(kMailProxyWindow, mail_) || !closeAndWait(kMessageLogWindow, msg_) ||
+            !closeAndWait(kGraphicalClientWindow, client_)) {
             return false;
         }
         norvale::ProcessInfo restarted;
@@ -96,8 +88,8 @@ private:
                bench::waitForEntries(journal(name), "ready", 1, kReadyWaitMs);
     }
 
-    static bool closeAndWait(const Window& window, const norvale::ProcessInfo& process) {
-        HWND found = FindWindowA(window.className, window.title);
+    static bool closeAndWait(const ProductWindow& window, const norvale::ProcessInfo& process) {
+        HWND found = FindWindowA(window.windowClass, window.title);
         if (!found || !PostMessageA(found, window.message, 0, 0)) return false;
         return WaitForSingleObject(process.process(), kEndWaitMs) == WAIT_OBJECT_0;
     }

@@ -29,7 +29,7 @@ constexpr FlagText kFlagTexts[] = {{"yes", FLAG_YES}, {"no", FLAG_NO}};
 
 // Reads the value into a buffer one byte larger than the data, terminated,
 // so that data without a NUL is never read past. False on any failure.
-bool readFlagValue(HKEY key, std::vector<char>& data, DWORD& type) {
+bool readFlagValue(HKEY key, std::vector<char>& data) {
     DWORD largest = 0;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
@@ -41,7 +41,7 @@ bool readFlagValue(HKEY key, std::vector<char>& data, DWORD& type) {
         return false;
     }
     DWORD size = largest;
-    if (RegQueryValueExA(key, kFlagValue, nullptr, &type, reinterpret_cast<BYTE*>(data.data()),
+    if (RegQueryValueExA(key, kFlagValue, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
                          &size) != ERROR_SUCCESS) {
         return false;
     }
@@ -50,11 +50,9 @@ bool readFlagValue(HKEY key, std::vector<char>& data, DWORD& type) {
     return true;
 }
 
-// Only a string that ends within its data can be one of the flag texts;
-// REG_DWORD, REG_BINARY or unterminated data is "anything else".
-int flagFromData(const std::vector<char>& data, DWORD type) {
-    std::size_t dataSize = data.size() - 1;  // without the added NUL
-    if (type != REG_SZ || std::memchr(data.data(), '\0', dataSize) == nullptr) return FLAG_UNKNOWN;
+// Whatever the stored type, the text is the data's bytes up to the first NUL
+// or to the end of the data, where readFlagValue put a NUL.
+int flagFromData(const std::vector<char>& data) {
     for (const FlagText& entry : kFlagTexts) {
         if (_stricmp(data.data(), entry.text) == 0) return entry.flag;
     }
@@ -78,12 +76,11 @@ int getRegistryFlag() {
         return FLAG_UNKNOWN;
     }
     std::vector<char> data;
-    DWORD type = REG_NONE;
-    if (!readFlagValue(key.get(), data, type)) {
+    if (!readFlagValue(key.get(), data)) {
         g_log.log(LOG_ERROR, messageTable[kMsgValueFailed]);
         return FLAG_UNKNOWN;
     }
-    int flag = flagFromData(data, type);
+    int flag = flagFromData(data);
     g_log.logf(LOG_INFO, messageTable[kMsgValueIs], flagText(flag));
     return flag;
 }

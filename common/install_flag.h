@@ -8,7 +8,8 @@ constexpr const char kFlagValue[] = "NorvaleUserInstalled";
 enum RegistryFlag { FLAG_NO = 0, FLAG_YES = 1, FLAG_UNKNOWN = 2 };
 
 // 1 for "yes", 0 for "no" (either case), 2 for anything else: a missing key
-// or value, a read error, a value that is not a NUL-terminated REG_SZ.
+// or value, a read error, other text. The text is the value's data up to its
+// first NUL or its end, whatever the value's type.
 int getRegistryFlag();
 
 // Writes "yes" (installed) or "no" as REG_SZ with its NUL; false when the

@@ -1,8 +1,9 @@
 #include "common/messages.h"
 
 #include <cstdlib>
-#include <cstring>
 #include <string>
+
+#include "common/paths.h"
 
 const char* const messageTable[kMessageCount] = {
     /*  0 */ "OK.",
@@ -125,7 +126,7 @@ constexpr int kNoBox = 0;
 constexpr UINT kQuestionAndInformationIcons = MB_ICONQUESTION | MB_ICONINFORMATION;
 constexpr char kErrorCaptionSuffix[] = " error: ";
 
-constexpr std::size_t kModulePathSize = 260;
+constexpr std::size_t kModulePathSize = kMaxPath;
 
 // The program's file name without folder and extension; false when the
 // module path is unknown or does not fit.
@@ -133,12 +134,7 @@ bool programName(std::string& name) {
     char path[kModulePathSize];
     DWORD length = GetModuleFileNameA(nullptr, path, kModulePathSize);
     if (length == 0 || length >= kModulePathSize) return false;
-    const char* backslash = std::strrchr(path, '\\');
-    const char* slash = std::strrchr(path, '/');
-    const char* separator = backslash > slash ? backslash : slash;
-    name = separator ? separator + 1 : path;
-    std::size_t dot = name.rfind('.');
-    if (dot != std::string::npos) name.resize(dot);
+    name = fileStem(path);
     return true;
 }
 

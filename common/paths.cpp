@@ -8,9 +8,11 @@
 
 #include <cstring>
 
+#include "common/product_names.h"
+#include "common/real_folder.h"
+
 namespace {
 
-constexpr char kProductFolder[] = "Norvale\\";
 // HRESULT thrown when the product folder would not fit in a path buffer.
 constexpr HRESULT kPathTooLong = 111;
 // The longest file name baseName hands out.
@@ -24,17 +26,10 @@ std::size_t lastSeparator(const std::string& path) {
     return path.find_last_of("\\/");
 }
 
-// The running program's full path; false when unknown or when it does not
-// fit in a path buffer (a cut-off path would name another file).
-bool modulePath(char (&path)[kMaxPath]) {
-    DWORD length = GetModuleFileNameA(nullptr, path, kMaxPath);
-    return length != 0 && length < kMaxPath;
-}
-
 std::string shellFolder(int csidl, DWORD flags) {
     char folder[kMaxPath];
-    HRESULT hr = SHGetFolderPathA(nullptr, csidl, nullptr, flags, folder);
-    if (FAILED(hr)) throw _com_error(hr);
+    HRESULT hr = realShellFolder(csidl, flags, folder);
+    if (hr != S_OK) throw _com_error(hr);
     return folder;
 }
 
@@ -80,9 +75,10 @@ bool createFolderChain(const char* folder) {
 
 std::string userNorvalePath() {
     std::string folder = shellFolder(CSIDL_APPDATA, SHGFP_TYPE_CURRENT);
-    const std::size_t suffix = 1 + std::strlen(kProductFolder);
+    // "\<product folder>\" follows the application-data folder.
+    const std::size_t suffix = 2 + std::strlen(kProductFolderName);
     if (folder.size() + suffix >= kMaxPath) throw _com_error(kPathTooLong);
-    return folder + "\\" + kProductFolder;
+    return folder + "\\" + kProductFolderName + "\\";
 }
 
 std::string userNorvaleFolder() {
@@ -101,13 +97,20 @@ std::string baseName(const std::string& path) {
     return path.substr(start, kMaxBaseName);
 }
 
+std::string fileStem(const std::string& path) {
+    std::string name = baseName(path);
+    std::string::size_type dot = name.rfind('.');
+    if (dot != std::string::npos) name.resize(dot);
+    return name;
+}
+
+std::string logFileNameFor(const std::string& programPath) {
+    return fileStem(programPath) + ".log";
+}
+
 std::string exeFolder() {
-    char path[kMaxPath];
-    if (!modulePath(path)) return std::string();
-    std::string folder(path);
-    std::size_t separator = lastSeparator(folder);
-    if (separator == std::string::npos) return std::string();
-    folder.resize(separator);
+    char folder[kMaxPath];
+    if (!realProgramFolder(folder)) return std::string();
     return folder;
 }
 
@@ -116,13 +119,13 @@ std::string systemFolder() {
 }
 
 bool setCurrentDir() {
-    char path[kMaxPath];
-    if (!modulePath(path)) return false;
-    char* backslash = std::strrchr(path, '\\');
-    char* slash = std::strrchr(path, '/');
-    char* separator = backslash > slash ? backslash : slash;
-    if (separator) separator[1] = '\0';
-    return SetCurrentDirectoryA(path) != FALSE;
+    char folder[kMaxPath];
+    if (!realProgramFolder(folder)) return false;
+    const std::size_t length = std::strlen(folder);
+    if (length + 1 >= kMaxPath) return false;
+    folder[length] = '\\';
+    folder[length + 1] = '\0';
+    return SetCurrentDirectoryA(folder) != FALSE;
 }
 
 bool createPathDirectories(const char* path) {

@@ -1,5 +1,8 @@
 // Folders the programs work in, and helpers that clean a path and create its
 // folder chain. Paths are ANSI texts of at most 259 characters plus the NUL.
+// Folders from the system come in a form that names the real folder: the
+// exact ANSI name, or the short name where the ANSI name would be a
+// look-alike (see real_folder.h).
 #pragma once
 
 #include <string>
@@ -16,6 +19,11 @@ std::string userNorvaleFolder();
 std::string userFilePath(const std::string& name);
 // The text after the last backslash or slash, at most 255 characters.
 std::string baseName(const std::string& path);
+// baseName(path) without its extension: a program's name in its box
+// captions and log file, e.g. "norvale-launcher" for "C:\x\norvale-launcher.exe".
+std::string fileStem(const std::string& path);
+// fileStem(programPath) with the extension "log": the program's log file.
+std::string logFileNameFor(const std::string& programPath);
 // Folder of the running program without a trailing separator; empty when
 // unknown.
 std::string exeFolder();

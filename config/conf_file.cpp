@@ -9,6 +9,7 @@
 
 const char kConfFileCannotOpen[] = "#QUARLIN:CONFFILE_CANNOT_OPEN_FILE %s";
 const char kConfFileNotOpen[] = "#QUARLIN:CONFFILE_FILE_NOT_OPEN %s";
+const char kConfFileReadFailed[] = "#QUARLIN:CONFFILE_READ_FAILED %s";
 const char kConfParserLogicalError[] = "#QUARLIN:CONFPARSER_LOGICAL_ERROR %s";
 const char kConfParserBadCastError[] = "#QUARLIN:CONFPARSER_BAD_CAST_ERROR %s";
 
@@ -101,5 +102,8 @@ void ConfFile::parse(const ConfKeyTable& table, std::vector<ConfError>& errors, 
     open();
     if (!is_open()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileNotOpen, filePath));
     parser.parseStream(*this, table, errors, delimiter);
+    // The line reader sets the bad bit when reading itself failed (memory
+    // exhausted, a read error): what was read is not the whole file.
+    if (bad()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileReadFailed, filePath));
     close();
 }

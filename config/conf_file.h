@@ -28,6 +28,7 @@ struct ConfError {
 
 extern const char kConfFileCannotOpen[];
 extern const char kConfFileNotOpen[];
+extern const char kConfFileReadFailed[];
 extern const char kConfParserLogicalError[];
 extern const char kConfParserBadCastError[];
 
@@ -67,7 +68,8 @@ public:
              std::string comment);
 
     // Reads every line up to the end marker and runs the handlers. Throws
-    // orbexcept::runtime_error when the file cannot be opened.
+    // orbexcept::runtime_error when the file cannot be opened or reading it
+    // fails part-way.
     void parse(const ConfKeyTable& table, std::vector<ConfError>& errors, char delimiter);
     // Opens filePath for reading in text mode; throws when that fails.
     void open();

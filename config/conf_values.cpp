@@ -36,6 +36,17 @@ void appendRange(PortList& ports, std::int32_t low, std::int32_t high) {
     for (std::int32_t port = low; port <= high; ++port) ports.push_back(port);
 }
 
+// The host is handed on unquoted as one command-line argument: a blank, a
+// tab, a double quote or a control character, which a bracketed host can
+// keep through its quoted pairs, would split or shift the arguments.
+bool isSafeArgument(const std::string& host) {
+    for (char c : host) {
+        const unsigned char byte = static_cast<unsigned char>(c);
+        if (byte < 0x20 || byte == 0x7F || c == ' ' || c == '"') return false;
+    }
+    return true;
+}
+
 char toLowerAscii(char c) {
     return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
@@ -52,7 +63,8 @@ std::int32_t validatePort(const std::string& text) {
 
 std::string validateHostname(const std::string& host) {
     std::string domain;
-    if (!parseDomain(domain, host.data(), host.data() + host.size(), true))
+    const bool parsed = parseDomain(domain, host.data(), host.data() + host.size(), true);
+    if (!parsed || !isSafeArgument(domain))
         throw fendrel::invalid_argument("'" + host + kBadHostnameSuffix);
     return domain;
 }

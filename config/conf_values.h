@@ -27,7 +27,8 @@ constexpr std::size_t kMaxPortListPorts = 16u * 65536u;
 // The number in 1 to 65535 that the text holds (white space around it
 // allowed, an optional sign, decimal digits only), or throws.
 std::int32_t validatePort(const std::string& text);
-// The host without its white space and comments, or throws.
+// The host without its white space and comments, or throws; also for a
+// host that would not pass as one command-line argument.
 std::string validateHostname(const std::string& host);
 // Recognises a domain (dot-atom or domain literal) in [begin, end), which it
 // must consume completely. With skipCfws, comments and folding white space

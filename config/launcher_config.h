@@ -2,6 +2,7 @@
 // the ports the redirector diverts and the applications it leaves alone.
 #pragma once
 
+#include "common/product_names.h"
 #include "config/conf_values.h"
 
 #include <cstdint>
@@ -15,7 +16,6 @@ struct LauncherConfig {
     AppList notRedirectedApplications;
 };
 
-extern const char kConfFileName[];
 extern const char kConfEndMarker[];
 extern const char kDefaultListenHost[];
 constexpr std::int32_t kDefaultListenPort = 3887;

@@ -5,6 +5,7 @@
 #include "common/log_file.h"
 #include "common/messages.h"
 #include "common/paths.h"
+#include "common/product_windows.h"
 
 #include <cstring>
 #include <string>
@@ -12,12 +13,8 @@
 namespace {
 
 const char kOldLogPrefix[] = "norvale.log.";
-const char kMessageLogClass[] = "QWidget";
-const char kMessageLogTitle[] = "Norvale Message Log";
 const char kTaskbarClass[] = "Shell_TrayWnd";
 const char kToolbarClass[] = "ToolbarWindow32";
-// The message-log program gets this long to end after WM_DESTROY.
-constexpr DWORD kMessageLogTimeoutMs = 500;
 // Mouse sweep over the notification area: first position and step.
 constexpr int kSweepStart = 9;
 constexpr int kSweepStep = 18;
@@ -82,7 +79,7 @@ void deleteOldLogFiles() {
 }
 
 int closeMessageLog() {
-    HWND window = FindWindowA(kMessageLogClass, kMessageLogTitle);
+    HWND window = FindWindowA(kMessageLogWindow.windowClass, kMessageLogWindow.title);
     if (!window) {
         g_log.log(LOG_WARNING, messageTable[82]);
         return 0;
@@ -93,7 +90,8 @@ int closeMessageLog() {
         g_log.log(LOG_ERROR, messageTable[83]);
         return 83;
     }
-    if (closeProcessWindows(processId, kMessageLogTimeoutMs, WM_DESTROY, 0, 0) != 0) {
+    if (closeProcessWindows(processId, kMessageLogWindow.closeTimeoutMs,
+                            kMessageLogWindow.message, 0, 0) != 0) {
         g_log.log(LOG_ERROR, messageTable[84]);
         return 84;
     }

@@ -2,6 +2,7 @@
 
 #include "common/child_process.h"
 #include "common/install_flag.h"
+#include "common/linkprobe_codes.h"
 #include "common/log_file.h"
 #include "common/messages.h"
 #include "config/launcher_config.h"
@@ -14,17 +15,6 @@ namespace {
 const char kFusHost[] = "1.1.1.1";
 const char kLoopbackAddress[] = "127.0.0.1";
 const char kLoopbackName[] = "localhost";
-
-// Link checker exit codes, and -3 for one that could not be started.
-enum ProbeCode {
-    PROBE_SUCCESS = 0,
-    PROBE_IN_USE = 1,
-    PROBE_BIND_OTHER = 2,
-    PROBE_LSP_FAILED = 4,
-    PROBE_WRONG_PARAMS = -1,
-    PROBE_OTHER_ERRORS = -2,
-    PROBE_NOT_FOUND = kChildNotStarted
-};
 
 struct LogLine {
     int level;
@@ -67,26 +57,26 @@ int bindVerdict(int code) {
     LogLine line;
     int verdict = kCheckSkipped;
     switch (code) {
-    case PROBE_SUCCESS:
+    case kExitSuccess:
         line = {LOG_INFO,
                 "Linkprober returned success => bind success => no running moskar on that port"};
         verdict = kCheckOk;
         break;
-    case PROBE_IN_USE:
+    case kExitBindInUse:
         line = {LOG_ERROR,
                 "Linkprober returned failure: the bind failed with WSAEADDRINUSE => there is "
                 "another moskar running"};
         verdict = kCheckFailed;
         break;
-    case PROBE_BIND_OTHER:
+    case kExitBindOtherError:
         line = {LOG_ERROR,
                 "Linkprober returned failure: the bind failed with another error => not "
                 "important for this test"};
         verdict = kCheckBindOther;
         break;
-    case PROBE_WRONG_PARAMS: line = {LOG_ERROR, "Wrong params for the linkprober!"}; break;
-    case PROBE_OTHER_ERRORS: line = {LOG_WARNING, "Linkprober returned other errors."}; break;
-    case PROBE_NOT_FOUND: line = {LOG_ERROR, "Linkprober was not found."}; break;
+    case kExitWrongArguments: line = {LOG_ERROR, "Wrong params for the linkprober!"}; break;
+    case kExitCannotStart: line = {LOG_WARNING, "Linkprober returned other errors."}; break;
+    case kChildNotStarted: line = {LOG_ERROR, "Linkprober was not found."}; break;
     default: line = {LOG_WARNING, "Linkprober returned unknown value."}; break;
     }
     g_log.log(line.level, line.text);
@@ -97,17 +87,17 @@ int lspVerdict(int code) {
     LogLine line;
     int verdict = kCheckSkipped;
     switch (code) {
-    case PROBE_SUCCESS:
+    case kExitSuccess:
         line = {LOG_INFO, messageTable[49]};
         verdict = kCheckOk;
         break;
-    case PROBE_LSP_FAILED:
+    case kExitRedirectorFailed:
         line = {LOG_ERROR, messageTable[50]};
         verdict = kCheckFailed;
         break;
-    case PROBE_WRONG_PARAMS: line = {LOG_ERROR, messageTable[51]}; break;
-    case PROBE_OTHER_ERRORS: line = {LOG_WARNING, messageTable[53]}; break;
-    case PROBE_NOT_FOUND: line = {LOG_ERROR, messageTable[52]}; break;
+    case kExitWrongArguments: line = {LOG_ERROR, messageTable[51]}; break;
+    case kExitCannotStart: line = {LOG_WARNING, messageTable[53]}; break;
+    case kChildNotStarted: line = {LOG_ERROR, messageTable[52]}; break;
     default: line = {LOG_WARNING, messageTable[54]}; break;
     }
     g_log.log(line.level, line.text);

@@ -68,14 +68,6 @@ void decline() {
     }
 }
 
-// The log is named after the program's file, with the extension "log".
-std::string logFileName(const char* modulePath) {
-    std::string name = baseName(modulePath);
-    std::string::size_type dot = name.rfind('.');
-    if (dot != std::string::npos) name.resize(dot);
-    return name + ".log";
-}
-
 // Creates the single-instance mutex, owned. It exists already when another
 // launcher holds it; a launcher of another session or account may have
 // created it so that this one may not open it (no handle, access denied),
@@ -89,7 +81,7 @@ bool anotherLauncherRuns() {
 }
 
 int run(int argc, char** argv, const char* modulePath) {
-    g_log.open(userFilePath(logFileName(modulePath)).c_str());
+    g_log.open(userFilePath(logFileNameFor(modulePath)).c_str());
     bool fromRegistry = findOption(argc, argv, messageTable[1]);
     bool fromStartMenu = findOption(argc, argv, messageTable[2]);
     if (fromRegistry == fromStartMenu) fatalExit(-3, 0, nullptr);

@@ -4,6 +4,7 @@
 #include "common/log_file.h"
 #include "common/messages.h"
 #include "common/paths.h"
+#include "common/product_names.h"
 #include "launcher/housekeeping.h"
 #include "launcher/network_checks.h"
 #include "launcher/setup_processor.h"
@@ -13,7 +14,6 @@
 
 namespace {
 
-const char kConfFile[] = "norvale.conf";
 // Pause between an end of the mail proxy and its next start.
 constexpr DWORD kRestartPauseMs = 3000;
 constexpr int kSupJustExit = -1;
@@ -80,7 +80,7 @@ void startAndMonitorMoskar() {
     }
     if (!networkHealthy()) return;
     deleteOldLogFiles();
-    std::string commandLine = mailProxyCommandLine(userFilePath(kConfFile));
+    std::string commandLine = mailProxyCommandLine(userFilePath(kConfFileName));
     for (int attempt = 1; superviseOnce(attempt, commandLine); ++attempt) {
     }
     g_log.log(LOG_ERROR, messageTable[38]);

@@ -37,14 +37,20 @@ CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
 }
 
 // Reads a string value whatever its stored type; the data need not end in a
-// NUL, so the buffer gets one more byte that is always zero.
+// NUL, so the buffer gets one more byte that is always zero. A buffer that
+// cannot be allocated fails the read like any other read failure.
 bool readStringValue(HKEY key, const char* name, std::string& text) {
     DWORD largest = 0;
     if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
                          nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
         return false;
     }
-    std::vector<char> data(largest + 1, '\0');
+    std::vector<char> data;
+    try {
+        data.assign(static_cast<std::size_t>(largest) + 1, '\0');
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
     DWORD size = largest;
     if (RegQueryValueExA(key, name, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
                          &size) != ERROR_SUCCESS) {

@@ -32,14 +32,6 @@ std::string modulePath() {
     return std::string(path, length);
 }
 
-// "<program base name>.log" in the user's product folder.
-std::string logPathFor(const std::string& programPath) {
-    std::string name = baseName(programPath);
-    std::string::size_type dot = name.rfind('.');
-    if (dot != std::string::npos) name.erase(dot);
-    return userFilePath(name + ".log");
-}
-
 int refuse(const char* boxText, const char* logLine) {
     showBox(boxText);
     g_log.log(LOG_WARNING, logLine);
@@ -132,7 +124,7 @@ int linkprobeMain(int argc, char* argv[]) {
         return kExitCannotStart;
     }
     try {
-        g_log.open(logPathFor(programPath).c_str());
+        g_log.open(userFilePath(logFileNameFor(programPath)).c_str());
         return runCommandLine(argc, argv);
     } catch (LOG_ERRS::ERR_ID) {
         showBox(kBoxLogFailed);

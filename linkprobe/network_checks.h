@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <string>
 
+#include "common/linkprobe_codes.h"
+
 namespace c2s {
 
 // Loop-back echo: "127.0.0.1", port 3887, payload "hello world!".
@@ -20,8 +22,12 @@ constexpr std::size_t kRedirectorBlockSize = 168;
 // The bind failure that means another program listens on the address.
 constexpr int kAddressInUse = 10048;  // WSAEADDRINUSE
 
-// Verdicts of check_Bind_network.
-enum BindVerdict { kBindFree = 0, kBindInUse = 1, kBindOtherError = 2 };
+// Verdicts of check_Bind_network; the "-bindcheck" mode exits with them.
+enum BindVerdict {
+    kBindFree = kExitBindFree,
+    kBindInUse = kExitBindInUse,
+    kBindOtherError = kExitBindOtherError
+};
 
 // True when the bytes echoed over the loop-back equal the bytes sent.
 bool check_local_network();

@@ -8,22 +8,12 @@
 #include <cstring>
 #include <string>
 
+#include "common/product_names.h"
+
 namespace {
 
 constexpr char kUpOneFolder[] = "..\\";
 constexpr char kSameFolder[] = ".\\";
-constexpr char kProductFolder[] = "Norvale\\";
-
-// Backslash search that never stops on the trail byte of a double-byte
-// character. The native build (tests only) takes texts as single-byte.
-const char* findBackslash(const char* text) {
-#if defined(_WIN32)
-    return reinterpret_cast<const char*>(
-        _mbschr(reinterpret_cast<const unsigned char*>(text), '\\'));
-#else
-    return std::strchr(text, '\\');
-#endif
-}
 
 // The first length bytes of a and b are equal, compared character by
 // character (multibyte-aware) as the comparison of folder names requires.
@@ -84,6 +74,17 @@ bool withBackslash(const char* folder, char* out) {
 
 }  // namespace
 
+// Backslash search that never stops on the trail byte of a double-byte
+// character. The native build (tests only) takes texts as single-byte.
+const char* findBackslash(const char* text) {
+#if defined(_WIN32)
+    return reinterpret_cast<const char*>(
+        _mbschr(reinterpret_cast<const unsigned char*>(text), '\\'));
+#else
+    return std::strchr(text, '\\');
+#endif
+}
+
 bool relativePath(const char* from, const char* to, char* out) {
     char a[kMaxPath];
     char b[kMaxPath];
@@ -122,7 +123,8 @@ bool profileNorvaleFolder(const char* root, const char* name, const char* offset
 
     char resolved[kMaxPath];
     if (!resolvePath(base, offset, resolved)) return false;
-    if (std::strlen(resolved) + std::strlen(kProductFolder) >= kMaxPath) return false;
-    std::snprintf(out, kMaxPath, "%s%s", resolved, kProductFolder);
+    // The product folder and its final backslash follow the offset.
+    if (std::strlen(resolved) + std::strlen(kProductFolderName) + 1 >= kMaxPath) return false;
+    std::snprintf(out, kMaxPath, "%s%s\\", resolved, kProductFolderName);
     return true;
 }

@@ -12,14 +12,11 @@
 #include "common/log_file.h"
 #include "common/options.h"
 #include "common/paths.h"
+#include "common/sup_arguments.h"
 #include "remover/user_folders.h"
 
 namespace {
 
-constexpr char kLogExtension[] = "log";
-constexpr char kUserFolderOption[] = "--user-folder";
-constexpr char kClientFolderOption[] = "--client-folder";
-constexpr char kSystemFolderOption[] = "--system-folder";
 constexpr char kUserDelete[] = "--user-delete";
 constexpr char kUserDeleteCurrent[] = "--user-delete-currentuser";
 constexpr int kExitDone = 0;
@@ -35,11 +32,7 @@ std::string logFileName() {
     // A path that filled the buffer was cut short by the system.
     if (length >= sizeof module) raiseError(ERROR_INSUFFICIENT_BUFFER);
 
-    std::string name = baseName(module);
-    std::string::size_type dot = name.rfind('.');
-    if (dot == std::string::npos) name += '.';
-    else name.erase(dot + 1);
-    return name + kLogExtension;
+    return logFileNameFor(module);
 }
 
 void logSystemError(DWORD code) {
@@ -51,9 +44,6 @@ void logSystemError(DWORD code) {
     norvale::LocalMemory owner(text);
     g_log.logf(LOG_ERROR, "Error: %s", length != 0 && text != nullptr ? text : "");
 }
-
-std::string clientArgument() { return folderArgument(kClientFolderOption, exeFolder()); }
-std::string systemArgument() { return folderArgument(kSystemFolderOption, systemFolder()); }
 
 std::string joinTokens(const std::vector<std::string>& tokens) {
     std::string line;
@@ -73,16 +63,25 @@ int removeWithSupProcessor(const std::string& commandLine) {
 }
 
 // Each name of the list becomes that user's product folder, without the
-// trailing backslash. Every folder is known before anything is removed.
+// trailing backslash. Every folder is known before anything is removed. A
+// user folder reached through a link is dropped: the set-up processor would
+// remove whatever the link points to.
 void turnNamesIntoProductFolders(const char* root, std::vector<std::string>& folders) {
-    for (std::string& folder : folders) {
+    std::vector<std::string> products;
+    for (const std::string& name : folders) {
         char product[kMaxPath];
-        if (!profileNorvaleFolder(root, folder.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
+        if (!profileNorvaleFolder(root, name.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
+        if (linkOnTheWay(root, name.c_str(), product)) {
+            g_log.logf(LOG_WARNING, "Skipped user dir '%s%s': it or a folder on the way to its "
+                       "product folder is a link", root, name.c_str());
+            continue;
+        }
         unsigned char* last = _mbsrchr(reinterpret_cast<unsigned char*>(product), '\\');
         if (last != nullptr) *last = '\0';
-        folder = product;
-        g_log.logf(LOG_INFO, "Found user dir: '%s'", folder.c_str());
+        products.emplace_back(product);
+        g_log.logf(LOG_INFO, "Found user dir: '%s'", product);
     }
+    folders.swap(products);
 }
 
 // The product's feedback page opens once at the next logon.
@@ -109,10 +108,6 @@ int chooseRun(int argc, char** argv) {
 
 }  // namespace
 
-std::string folderArgument(const char* option, const std::string& folder) {
-    return std::string(option) + " \"" + folder + "\"";
-}
-
 int removeForCurrentUser() {
     g_log.log(LOG_INFO, "The tool was called for the current user");
     if (getRegistryFlag() != FLAG_YES) {
@@ -121,15 +116,9 @@ int removeForCurrentUser() {
         return kExitDone;
     }
 
-    std::string user = folderArgument(kUserFolderOption, userNorvaleFolder());
-    std::string client = clientArgument();
-    std::string system = systemArgument();
-    g_log.logf(LOG_INFO, "User param: '%s'", user.c_str());
-    g_log.logf(LOG_INFO, "Binary param: '%s'", client.c_str());
-    g_log.logf(LOG_INFO, "System param: '%s'", system.c_str());
-
-    int code = removeWithSupProcessor(
-        joinTokens({kSupProcessorExe, kUserDelete, kUserDeleteCurrent, user, client, system}));
+    SupFolderArguments folders = supFolderArguments(userNorvaleFolder());
+    int code = removeWithSupProcessor(joinTokens({kSupProcessorExe, kUserDelete, kUserDeleteCurrent,
+                                                  folders.user, folders.client, folders.system}));
     return code == kSupStop ? kSupStop : kExitDone;
 }
 
@@ -141,15 +130,11 @@ int removeForAllUsers() {
     std::vector<std::string> folders = listUserDirs();
     turnNamesIntoProductFolders(root, folders);
 
-    std::string client = clientArgument();
-    std::string system = systemArgument();
-    g_log.logf(LOG_INFO, "Binary param: '%s'", client.c_str());
-    g_log.logf(LOG_INFO, "System param: '%s'", system.c_str());
-
+    SupFolderArguments machine = supMachineFolderArguments();
     for (const std::string& folder : folders) {
-        std::string user = folderArgument(kUserFolderOption, folder);
-        if (removeWithSupProcessor(joinTokens({kSupProcessorExe, kUserDelete, user, client, system})) ==
-            kSupStop)
+        std::string user = supUserFolderArgument(folder);
+        if (removeWithSupProcessor(joinTokens(
+                {kSupProcessorExe, kUserDelete, user, machine.client, machine.system})) == kSupStop)
             return kSupStop;
     }
     registerFeedbackPage();

@@ -20,9 +20,6 @@ constexpr const char* kFeedbackValue = "NorvaleHTTPLink";
 // Opened once at the next logon, after the product was removed for everyone.
 constexpr const char* kFeedbackAddress = "http://www.norvale.com/unifeedback";
 
-// "--user-folder \"<folder>\"" and its siblings.
-std::string folderArgument(const char* option, const std::string& folder);
-
 // The whole run: opens the log, sets the current directory, picks the run
 // from the options and maps every failure to the exit code.
 int runRemover(int argc, char** argv);

@@ -6,36 +6,88 @@
 
 #include <cstdio>
 #include <cstring>
+#include <cwchar>
 
 #include "common/handles.h"
+#include "common/log_file.h"
+#include "common/real_folder.h"
 
 namespace {
 
 constexpr char kListAll[] = "*.*";
+constexpr wchar_t kListAllWide[] = L"*.*";
 
 const char* findLastBackslash(const char* text) {
     return reinterpret_cast<const char*>(
         _mbsrchr(reinterpret_cast<const unsigned char*>(text), '\\'));
 }
 
-// The system's folder for csidl, current value.
-bool systemFolderPath(int csidl, char* out) {
-    return SUCCEEDED(SHGetFolderPathA(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, out));
+// The system's folder for csidl, current value, in a form that names it.
+bool systemFolderPath(int csidl, char (&out)[kMaxPath]) {
+    return realShellFolder(csidl, SHGFP_TYPE_CURRENT, out) == S_OK;
+}
+
+// Where the profile or the application-data folder has no exact ANSI name,
+// the offset is taken from the wide names: a short name belongs to one
+// user's folder, so the offset must lie inside the profile and name the
+// folders on the way by their exact names, which every user shares.
+bool wideOffsetInsideProfile(const wchar_t* profile, const wchar_t* appData, char* out) {
+    const std::size_t length = std::wcslen(profile);
+    if (std::wcsncmp(appData, profile, length) != 0 || appData[length] != L'\\') return false;
+    const std::wstring offset = std::wstring(L".\\") + (appData + length + 1) + L"\\";
+    if (offset.size() >= kMaxPath) return false;
+    char text[kMaxPath];
+    if (!exactAnsiText(offset.c_str(), text)) return false;
+    std::memcpy(out, text, std::strlen(text) + 1);
+    return true;
+}
+
+bool isLink(const char* folder) {
+    DWORD attributes = GetFileAttributesA(folder);
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
+}
+
+// The name of the entry under rootWide as the ANSI interface can use it:
+// the exact name, or the short name of the entry. False when it has none.
+bool usableEntryName(const wchar_t* rootWide, const wchar_t* name, std::string& out) {
+    char text[kMaxPath];
+    if (exactAnsiText(name, text)) {
+        out = text;
+        return true;
+    }
+    const std::wstring full = std::wstring(rootWide) + name;
+    if (full.size() >= kMaxPath || !realAnsiPath(full.c_str(), text)) return false;
+    const char* last = findLastBackslash(text);
+    out = last != nullptr ? last + 1 : text;
+    return true;
+}
+
+// The entry's name for a log line; characters the code page lacks are
+// shown by their best fit.
+std::string loggedName(const wchar_t* name) {
+    char text[kMaxPath] = {};
+    WideCharToMultiByte(CP_ACP, 0, name, -1, text, kMaxPath - 1, nullptr, nullptr);
+    return text;
 }
 
 [[noreturn]] void raiseError(DWORD code) { throw static_cast<unsigned long>(code); }
 
-bool isDotFolder(const char* name) {
-    return std::strcmp(name, ".") == 0 || std::strcmp(name, "..") == 0;
+bool isDotFolder(const wchar_t* name) {
+    return std::wcscmp(name, L".") == 0 || std::wcscmp(name, L"..") == 0;
 }
 
 }  // namespace
 
 bool appDataOffset(char* out) {
+    wchar_t profileWide[kMaxPath];
+    wchar_t appDataWide[kMaxPath];
+    if (wideShellFolder(CSIDL_PROFILE, SHGFP_TYPE_CURRENT, profileWide) != S_OK ||
+        wideShellFolder(CSIDL_APPDATA, SHGFP_TYPE_CURRENT, appDataWide) != S_OK)
+        return false;
     char profile[kMaxPath];
     char appData[kMaxPath];
-    if (!systemFolderPath(CSIDL_PROFILE, profile) || !systemFolderPath(CSIDL_APPDATA, appData))
-        return false;
+    if (!exactAnsiText(profileWide, profile) || !exactAnsiText(appDataWide, appData))
+        return wideOffsetInsideProfile(profileWide, appDataWide, out);
     return appDataOffset(profile, appData, out);
 }
 
@@ -64,12 +116,16 @@ std::vector<std::string> listUserDirs() {
 
 std::vector<std::string> listUserDirsUnder(const char* root) {
     if (std::strlen(root) + std::strlen(kListAll) >= kMaxPath) raiseError(ERROR_NO_SUCH_USER);
-    char pattern[kMaxPath];
-    std::snprintf(pattern, sizeof pattern, "%s%s", root, kListAll);
+    // The listing is read through the wide interface: the ANSI one hands
+    // out best-fit look-alikes of names the code page cannot hold.
+    wchar_t rootWide[kMaxPath];
+    if (MultiByteToWideChar(CP_ACP, 0, root, -1, rootWide, kMaxPath) == 0)
+        raiseError(ERROR_NO_SUCH_USER);
+    const std::wstring pattern = std::wstring(rootWide) + kListAllWide;
 
     std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    norvale::FindHandle find(FindFirstFileA(pattern, &entry));
+    WIN32_FIND_DATAW entry;
+    norvale::FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
     if (!find) {
         // Nothing matched is an empty root; anything else means the users
         // cannot be known, and removing for none of them is no success.
@@ -77,9 +133,31 @@ std::vector<std::string> listUserDirsUnder(const char* root) {
         raiseError(ERROR_NO_SUCH_USER);
     }
     do {
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isDotFolder(entry.cFileName))
-            names.emplace_back(entry.cFileName);
-    } while (FindNextFileA(find.get(), &entry));
+        if (!(entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) || isDotFolder(entry.cFileName))
+            continue;
+        std::string name;
+        if (usableEntryName(rootWide, entry.cFileName, name)) {
+            names.push_back(name);
+        } else {
+            g_log.logf(LOG_WARNING, "Skipped user dir '%s%s': it has no ANSI or short name", root,
+                       loggedName(entry.cFileName).c_str());
+        }
+    } while (FindNextFileW(find.get(), &entry));
     if (GetLastError() != ERROR_NO_MORE_FILES) raiseError(ERROR_NO_SUCH_USER);
     return names;
+}
+
+bool linkOnTheWay(const char* root, const char* name, const char* productFolder) {
+    const std::string entry = std::string(root) + name;
+    if (isLink(entry.c_str())) return true;
+    // Every folder of the product folder below what it shares with the entry.
+    const std::string base = entry + "\\";
+    std::size_t shared = 0;
+    while (base[shared] != '\0' && base[shared] == productFolder[shared]) ++shared;
+    for (const char* at = findBackslash(productFolder); at != nullptr; at = findBackslash(at + 1)) {
+        const std::size_t length = static_cast<std::size_t>(at - productFolder);
+        if (length < shared) continue;
+        if (isLink(std::string(productFolder, length).c_str())) return true;
+    }
+    return false;
 }

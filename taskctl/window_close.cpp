@@ -7,11 +7,7 @@ namespace taskctl {
 
 namespace {
 
-constexpr DWORD kMailProxyCloseTimeoutMs = 20000;
-constexpr DWORD kMessageLogCloseTimeoutMs = 500;
-constexpr DWORD kGraphicalClientCloseTimeoutMs = 2500;
-
-HWND findTargetWindow(const WindowTarget& target) {
+HWND findTargetWindow(const ProductWindow& target) {
     HWND window = FindWindowA(target.windowClass, target.title);
     if (window == nullptr && target.alternativeTitle != nullptr)
         window = FindWindowA(target.windowClass, target.alternativeTitle);
@@ -20,15 +16,7 @@ HWND findTargetWindow(const WindowTarget& target) {
 
 }  // namespace
 
-const WindowTarget kMailProxyWindow = {"Win32NorvaleEncryptionEngine", "norvale-mail", nullptr,
-                                       WM_CLOSE, kMailProxyCloseTimeoutMs};
-const WindowTarget kMessageLogWindow = {"QWidget", "Norvale Message Log", nullptr, WM_DESTROY,
-                                        kMessageLogCloseTimeoutMs};
-const WindowTarget kGraphicalClientWindow = {"QWidget", "Norvale (Expert Mode)",
-                                             "Norvale (Simple Mode)", WM_DESTROY,
-                                             kGraphicalClientCloseTimeoutMs};
-
-void closeTargetWindow(const WindowTarget& target, DWORD& status, FILE* out) {
+void closeTargetWindow(const ProductWindow& target, DWORD& status, FILE* out) {
     HWND window = findTargetWindow(target);
     if (window == nullptr) {
         printStatus(kStatusWindowNotFound, out);
@@ -40,7 +28,7 @@ void closeTargetWindow(const WindowTarget& target, DWORD& status, FILE* out) {
         printStatus(kStatusWindowHasNoProcess, out);
         return;
     }
-    status = closeProcessWindows(processId, target.timeoutMs, target.message, 0, 0);
+    status = closeProcessWindows(processId, target.closeTimeoutMs, target.message, 0, 0);
     if (status != 0) printStatus(status, out);
 }
 

@@ -84,23 +84,41 @@ TEST_F(InstallFlagTest, TextsReadWithoutRegardToCase) {
     }
 }
 
-TEST_F(InstallFlagTest, DataThatIsNotATerminatedStringReadsAsTwo) {
-    // "yes" without its NUL, as binary, as a number whose bytes spell "no",
-    // and a large binary value without any NUL: none may be read past.
-    // The system adds a NUL to string data when the byte after it is one, so
-    // the unterminated text is followed by another letter.
-    storeRaw(REG_SZ, "yesX", 3);
-    EXPECT_EQ(2, getRegistryFlag());
-    storeRaw(REG_BINARY, "yes", 4);
-    EXPECT_EQ(2, getRegistryFlag());
-    DWORD no = 'n' | ('o' << 8);
-    storeRaw(REG_DWORD, &no, sizeof(no));
-    EXPECT_EQ(2, getRegistryFlag());
-    std::string noNul(4096, 'y');
-    storeRaw(REG_BINARY, noNul.data(), static_cast<DWORD>(noNul.size()));
-    EXPECT_EQ(2, getRegistryFlag());
-    EXPECT_TRUE(logged("[I]", "The HKCU\\SOFTWARE\\Norvale key NorvaleUserInstalled was set "
-                               "to/contains value '<unknown>'."));
+TEST_F(InstallFlagTest, AnyValueTypeReadsUpToItsFirstNulOrItsEnd) {
+    // Whatever the type, the text is the data up to its first NUL or to its
+    // end; data without a NUL is never read past. The system adds a NUL to
+    // string data when the byte after it is one, so the unterminated text is
+    // followed by another letter.
+    struct Case {
+        const char* name;
+        DWORD type;
+        std::string data;
+        int flag;
+    };
+    const DWORD no = 'n' | ('o' << 8);
+    const Case cases[] = {
+        {"expandable string", REG_EXPAND_SZ, std::string("yes\0", 4), 1},
+        {"multi-string", REG_MULTI_SZ, std::string("no\0\0", 4), 0},
+        {"binary with NUL", REG_BINARY, std::string("YES\0", 4), 1},
+        {"binary without NUL", REG_BINARY, "no", 0},
+        {"string without NUL", REG_SZ, "yesX", 1},
+        {"number whose bytes spell no", REG_DWORD,
+         std::string(reinterpret_cast<const char*>(&no), sizeof no), 0},
+        {"binary with more after the NUL", REG_BINARY, std::string("yes\0junk", 8), 1},
+        {"binary yes with a blank", REG_BINARY, "yes ", 2},
+        {"large binary without NUL", REG_BINARY, std::string(4096, 'y'), 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        // The unterminated string is stored one byte short of its letter.
+        DWORD size = static_cast<DWORD>(c.data.size()) - (c.data == "yesX" ? 1 : 0);
+        storeRaw(c.type, c.data.data(), size);
+        EXPECT_EQ(c.flag, getRegistryFlag());
+        EXPECT_NE(std::string::npos,
+                  logText().rfind(std::string("[I] The HKCU\\SOFTWARE\\Norvale key "
+                                              "NorvaleUserInstalled was set to/contains value '") +
+                                  (c.flag == 1 ? "yes" : c.flag == 0 ? "no" : "<unknown>") + "'."));
+    }
 }
 
 TEST_F(InstallFlagTest, WrittenFlagIsAStringWithItsNulAndReadsBack) {

@@ -1,6 +1,7 @@
 #include "common/log_file.h"
 
 #include "common/handles.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
@@ -22,17 +23,7 @@ std::string contentOf(const std::string& path) {
 constexpr unsigned kLimit = 102400;
 const std::string kStamp = R"(\[\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2}\])";
 
-// Splits a log into its lines, each without its CR LF; a text after the last
-// CR LF comes back as a last, unterminated line.
-std::vector<std::string> logLines(const std::string& content) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos;
-         start = end + 2)
-        lines.push_back(content.substr(start, end - start));
-    if (start < content.size()) lines.push_back(content.substr(start));
-    return lines;
-}
+using norvale::testbed::splitLogLines;
 
 // "[YYYY-MM-DD hh:mm:ss] <mark> <text>": the stamp is 21 characters.
 bool isLine(const std::string& line, const std::string& mark, const std::string& text) {
@@ -57,7 +48,7 @@ TEST(LogFile, LineIsStampMarkTextAndCrLf) {
     log.log(LOG_ERROR, "100% literal %s %d");
 
     const std::string content = contentOf(path);
-    std::vector<std::string> lines = logLines(content);
+    std::vector<std::string> lines = splitLogLines(content);
     ASSERT_EQ(4u, lines.size()) << content;
     EXPECT_TRUE(isLine(lines[0], "[I]", "Logfile started.")) << lines[0];
     EXPECT_TRUE(isLine(lines[1], "[I]", "first\nsecond")) << lines[1];
@@ -78,7 +69,7 @@ TEST(LogFile, LongMessageIsWrittenWhole) {
     const int viaLog = log.log(LOG_INFO, message.c_str());
     const int viaLogf = log.logf(LOG_INFO, "<%s>", message.c_str());
 
-    std::vector<std::string> lines = logLines(contentOf(path));
+    std::vector<std::string> lines = splitLogLines(contentOf(path));
     ASSERT_EQ(3u, lines.size());
     EXPECT_TRUE(isLine(lines[1], "[I]", message));
     EXPECT_TRUE(isLine(lines[2], "[I]", "<" + message + ">"));
@@ -94,7 +85,7 @@ TEST(LogFile, LevelBelowMinimumWritesNothing) {
     EXPECT_EQ(0, log.log(LOG_INFO, "dropped"));
     EXPECT_EQ("", contentOf(path));
     EXPECT_GT(log.log(LOG_WARNING, "kept"), 0);
-    std::vector<std::string> lines = logLines(contentOf(path));
+    std::vector<std::string> lines = splitLogLines(contentOf(path));
     ASSERT_EQ(1u, lines.size());
     EXPECT_TRUE(isLine(lines[0], "[?]", "kept"));
 }
@@ -128,7 +119,7 @@ TEST(LogFile, SizeLimitEmptiesTheFileAtTheBoundary) {
         const std::string content = contentOf(path);
         const std::size_t kept = c.emptied ? 0 : c.size;
         EXPECT_EQ(filler(kept), content.substr(0, kept));
-        std::vector<std::string> lines = logLines(content.substr(kept));
+        std::vector<std::string> lines = splitLogLines(content.substr(kept));
         ASSERT_EQ(1u, lines.size());
         EXPECT_TRUE(isLine(lines[0], "[I]", "next")) << lines[0];
     }
@@ -140,7 +131,7 @@ TEST(LogFile, OpenCreatesTheMissingFolderChain) {
     LogFile log(LOG_INFO, false, kLimit, false);
     log.open(path.c_str());
     EXPECT_TRUE(folderExists(dir.file("one\\two\\three")));
-    std::vector<std::string> lines = logLines(contentOf(path));
+    std::vector<std::string> lines = splitLogLines(contentOf(path));
     ASSERT_EQ(1u, lines.size());
     EXPECT_TRUE(isLine(lines[0], "[I]", "Logfile started."));
 }
@@ -160,7 +151,7 @@ TEST(LogFile, SecondRunAppendsAfterTheFirst) {
         second.log(LOG_INFO, "run two");
         second.shutdown();
     }
-    std::vector<std::string> lines = logLines(contentOf(path));
+    std::vector<std::string> lines = splitLogLines(contentOf(path));
     const char* expected[] = {"Logfile started.", "run one", "Logfile closed.",
                               "Logfile started.", "run two", "Logfile closed."};
     ASSERT_EQ(6u, lines.size());
@@ -250,5 +241,5 @@ TEST(LogFile, OverlongPathIsRefusedAndTheNameKept) {
     quiet.open(good.c_str());
     EXPECT_NO_THROW(quiet.open(overlong.c_str()));
     EXPECT_EQ(good, quiet.name());
-    EXPECT_EQ(2u, logLines(contentOf(good)).size());
+    EXPECT_EQ(2u, splitLogLines(contentOf(good)).size());
 }

@@ -2,6 +2,7 @@
 
 #include "common/handles.h"
 #include "tests/support/child_runner.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/msgbox_watcher.h"
 #include "tests/support/test_files.h"
 
@@ -24,15 +25,6 @@ MsgBoxWatcher::Options ownBoxes(int answer) {
     options.answer = answer;
     options.processId = GetCurrentProcessId();
     return options;
-}
-
-std::vector<std::string> logLines(const std::string& content) {
-    std::vector<std::string> lines;
-    std::size_t start = 0;
-    for (std::size_t end; (end = content.find("\r\n", start)) != std::string::npos;
-         start = end + 2)
-        lines.push_back(content.substr(start, end - start));
-    return lines;
 }
 
 }  // namespace
@@ -125,7 +117,7 @@ TEST(FatalExit, ShowsTheErrorReleasesTheMutexAndExitsWithTheNumber) {
     EXPECT_EQ(static_cast<DWORD>(WAIT_OBJECT_0), WaitForSingleObject(mutex.get(), 0));
     ReleaseMutex(mutex.get());
 
-    std::vector<std::string> lines = logLines(readWholeFile(log).value_or(""));
+    std::vector<std::string> lines = norvale::testbed::splitLogLines(readWholeFile(log).value_or(""));
     ASSERT_EQ(3u, lines.size());
     EXPECT_NE(std::string::npos, lines[0].find("[I] Logfile started."));
     EXPECT_NE(std::string::npos, lines[1].find("[I] before the fatal exit"));

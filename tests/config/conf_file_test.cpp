@@ -7,6 +7,9 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <new>
+#include <streambuf>
+#include <string>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -131,6 +134,51 @@ TEST(ConfFileErrors, OtherExceptionsEndTheReadingAndKeepWhatWasStored) {
     emptyHandler["LSP_PORTS"];
     ConfFile again(file.path(), kMarker, "=", "#");
     EXPECT_THROW(again.parse(emptyHandler, errors, '\n'), std::runtime_error);
+}
+
+// Serves its text, then fails the way an allocation inside the line reader
+// fails: the reader catches it and sets the stream's bad bit.
+class FailingSource : public std::streambuf {
+public:
+    explicit FailingSource(std::string text) : text_(std::move(text)) {
+        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    }
+
+protected:
+    int_type underflow() override { throw std::bad_alloc(); }
+
+private:
+    std::string text_;
+};
+
+// Reading that fails part-way is a failed read, not half a file read well.
+TEST(ConfFileErrors, ReadingThatFailsPartWayThrowsWithThePath) {
+    const struct {
+        const char* name;
+        std::string served;
+    } cases[] = {
+        {"after a whole line", "LSP_PORTS=25\n"},
+        {"inside a line", "LSP_PORTS=25\nLSP_PORTS=1"},
+        {"before anything", ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempConfFile file("LSP_PORTS=110\n");
+        PortList ports{7};
+        ConfKeyTable table;
+        table["LSP_PORTS"] = PortListValue(ports, ",;");
+        std::vector<ConfError> errors;
+        ConfFile reader(file.path(), kMarker, "=", "#");
+        FailingSource source(c.served);
+        static_cast<std::ios&>(reader).rdbuf(&source);
+        try {
+            reader.parse(table, errors, '\n');
+            ADD_FAILURE() << "no exception";
+        } catch (const orbexcept::runtime_error& failure) {
+            EXPECT_EQ("#QUARLIN:CONFFILE_READ_FAILED " + file.path(), failure.what());
+        }
+        EXPECT_EQ(c.served.empty() ? PortList{7} : PortList{25}, ports);
+    }
 }
 
 TEST(ConfFileErrors, MissingFileThrowsWithItsPath) {

@@ -170,6 +170,16 @@ TEST(ConfValuesAddress, HostAndPortOrTheRefusal) {
         {"localhost:0", 0, "'0" + std::string(kNotAPort)},
         {"localhost: 65536 ", 0, "' 65536 " + std::string(kNotAPort)},
         {"[::1]:25", 0, "'[" + std::string(kNotAHost)},
+        // The host goes unquoted into a command line: no quoted pair may
+        // keep a blank, a tab, a double quote or a control character in it.
+        {"[a\\ b]:2626", 0, "'[a\\ b]" + std::string(kNotAHost)},
+        {"[a\\\"b]:2727", 0, "'[a\\\"b]" + std::string(kNotAHost)},
+        {"[a\\\tb]:25", 0, "'[a\\\tb]" + std::string(kNotAHost)},
+        {"[a\"b]:25", 0, "'[a\"b]" + std::string(kNotAHost)},
+        {"[a\x01" "b]:25", 0, "'[a\x01" "b]" + std::string(kNotAHost)},
+        {"[a\\\x7F" "b]:25", 0, "'[a\\\x7F" "b]" + std::string(kNotAHost)},
+        {"[a\\]b]:25", 25, "[a\\]b]"},
+        {"[ a b ]:25", 25, "[ab]"},
     };
     for (const AddressCase& c : cases) {
         SCOPED_TRACE(c.value);

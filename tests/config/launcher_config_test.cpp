@@ -2,6 +2,7 @@
 #include "common/log_file.h"
 #include "common/paths.h"
 #include "config/launcher_config.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 #include "tests/support/user_state.h"
 
@@ -9,7 +10,6 @@
 
 #include <windows.h>
 
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,6 +17,8 @@ namespace {
 
 using norvale::FileHandle;
 using norvale::testbed::FreshUserTest;
+using norvale::testbed::LogRecord;
+using norvale::testbed::parseLog;
 using norvale::testbed::TempFolder;
 using norvale::testbed::createFolders;
 using norvale::testbed::readWholeFile;
@@ -47,14 +49,9 @@ protected:
     // opening line is left out.
     std::vector<std::string> logLines() const {
         std::vector<std::string> lines;
-        std::istringstream log(readWholeFile(logPath()).value_or(""));
-        std::string line;
-        while (std::getline(log, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            std::string::size_type mark = line.find("] [");
-            if (mark == std::string::npos) continue;
-            std::string entry = line.substr(mark + 2);
-            if (entry != "[I] Logfile started.") lines.push_back(entry);
+        for (const LogRecord& record : parseLog(readWholeFile(logPath()).value_or(""))) {
+            if (!record.mark.empty() && record.entry() != "[I] Logfile started.")
+                lines.push_back(record.entry());
         }
         return lines;
     }

@@ -9,6 +9,7 @@
 #include <cstring>
 
 #include "common/handles.h"
+#include "tests/support/log_lines.h"
 
 namespace launcher_test {
 
@@ -62,21 +63,10 @@ std::string defaultConf() {
 
 std::vector<std::string> logLines(const std::string& content) {
     std::vector<std::string> lines;
-    size_t start = 0;
-    while (start < content.size()) {
-        size_t end = content.find("\r\n", start);
-        if (end == std::string::npos) end = content.size();
-        std::string line = content.substr(start, end - start);
-        start = end + 2;
-        // "[YYYY-MM-DD hh:mm:ss] [I] text"
-        size_t stamp = line.find("] [");
-        if (line.empty() || line[0] != '[' || stamp == std::string::npos) {
-            lines.push_back(line);
-            continue;
-        }
+    for (LogRecord record : parseLog(content)) {
         // The link checker's texts end in line feeds of their own.
-        line.erase(line.find_last_not_of('\n') + 1);
-        lines.push_back(line.substr(stamp + 2));
+        if (!record.mark.empty()) record.text.erase(record.text.find_last_not_of('\n') + 1);
+        lines.push_back(record.entry());
     }
     return lines;
 }

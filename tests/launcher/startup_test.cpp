@@ -1,19 +1,41 @@
 // The launcher's start: its options, the single instance, and the path the
 // installation flag and the user's answer choose.
 #include <windows.h>
+#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <new>
+
 #include "common/handles.h"
 #include "common/messages.h"
+#include "launcher/user_install.h"
 #include "tests/launcher/launcher_bed.h"
+
+namespace {
+
+// While not 0, every allocation of at least this many bytes fails in this
+// test program, as it would in a launcher short of memory. The runtime's
+// operator delete frees with free().
+std::size_t g_failAllocationsFrom = 0;
+
+}  // namespace
+
+void* operator new(std::size_t size) {
+    if (g_failAllocationsFrom != 0 && size >= g_failAllocationsFrom) throw std::bad_alloc();
+    if (void* memory = std::malloc(size != 0 ? size : 1)) return memory;
+    throw std::bad_alloc();
+}
 
 namespace launcher_test {
 namespace {
 
 using norvale::testbed::IconKind;
 using norvale::testbed::SeenBox;
+using norvale::testbed::joinPath;
 using norvale::testbed::pathExists;
+using norvale::testbed::shortPathOf;
 using norvale::testbed::readWholeFile;
 using norvale::testbed::writeWholeFile;
 
@@ -215,6 +237,60 @@ TEST_F(LauncherStartup, SmtpAccountInstallsWithoutAQuestion) {
                                   "[I] The user part is installing.",
                                   "[I] Copied all files in the user dir."}),
                   "");
+    }
+}
+
+// The application-data folder under a name the code page cannot hold: the
+// per-user part, the log and the set-up processor's folder argument go to
+// the real folder, by its short name, and no look-alike folder appears.
+TEST_F(LauncherStartup, InstallsIntoTheRealApplicationDataFolder) {
+    char profile[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile));
+    wchar_t profileWide[MAX_PATH] = {};
+    ASSERT_NE(0, MultiByteToWideChar(CP_ACP, 0, profile, -1, profileWide, MAX_PATH));
+    const std::wstring appDataWide = std::wstring(profileWide) + L"\\norvale data \x0141ukasz";
+    norvale::testbed::MovedAppData moved(appDataWide, true);
+    ASSERT_TRUE(moved.active());
+    const std::string product = joinPath(shortPathOf(appDataWide), "Norvale");
+    char lookAlike[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, lookAlike));
+    ASSERT_EQ(std::string::npos, product.find(lookAlike));
+    addAccount("00000001", kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+    LauncherRun run = runLauncher("-registry");
+    EXPECT_EQ(run.result.exitCode, 1) << "the supervision did not start";
+    EXPECT_TRUE(pathExists(joinPath(product, "norvale.conf")));
+    EXPECT_TRUE(pathExists(joinPath(product, "norvale-launcher.log")));
+    const std::vector<std::string> lines = commandLines(kSup);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("--user-folder \"" + product + "\""), std::string::npos) << lines[0];
+    EXPECT_FALSE(pathExists(lookAlike));
+}
+
+// An account whose address buffer cannot be allocated is skipped like one
+// whose address cannot be read: a later account with an address decides.
+TEST_F(LauncherStartup, AccountWhoseAddressCannotBeAllocatedIsSkipped) {
+    const std::size_t kLargeAddress = 1 << 20;
+    const struct {
+        const char* name;
+        bool laterAccount;
+    } rows[] = {{"a later account decides", true}, {"no account decides", false}};
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Microsoft\\Internet Account Manager");
+        addAccount("00000001", kSmtpValue, REG_BINARY, std::string(kLargeAddress, 'x'));
+        if (row.laterAccount)
+            addAccount("00000002", kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+        bool found = false;
+        g_failAllocationsFrom = kLargeAddress;
+        try {
+            found = hasSmtpAccount();
+        } catch (const std::bad_alloc&) {
+            ADD_FAILURE() << "the failed allocation ended the scan";
+        }
+        g_failAllocationsFrom = 0;
+        EXPECT_EQ(row.laterAccount, found);
     }
 }
 

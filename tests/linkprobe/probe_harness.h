@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/support/child_runner.h"
+#include "tests/support/log_lines.h"
 #include "tests/support/msgbox_watcher.h"
 #include "tests/support/test_network.h"
 
@@ -26,17 +27,8 @@ struct ProbeRun {
 // recorded and answered with OK.
 ProbeRun runProbe(const std::string& arguments);
 
-// One line of a log file: its level mark ("[I]", "[?]", "[!]") and text.
-struct LogRecord {
-    std::string mark;
-    std::string text;
-};
-bool operator==(const LogRecord& a, const LogRecord& b);
-std::ostream& operator<<(std::ostream& out, const LogRecord& record);
-
-// Records of a log file's content; a line without the time stamp and mark
-// becomes a record with an empty mark.
-std::vector<LogRecord> parseLog(const std::string& content);
+using norvale::testbed::LogRecord;
+using norvale::testbed::parseLog;
 
 // The link checker's own log in the user's product folder.
 std::string probeLogPath();

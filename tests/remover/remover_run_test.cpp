@@ -404,4 +404,146 @@ TEST_F(RemoverRun, WhenTheSystemReportsNoApplicationDataFolderFailsWithoutRemovi
     EXPECT_FALSE(feedbackLink().present);
 }
 
+std::wstring wide(const std::string& text) {
+    wchar_t buffer[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, MAX_PATH);
+    return buffer;
+}
+
+// A user folder whose name the code page cannot hold ("Łukasz" lists as the
+// look-alike "Lukasz") is served by its short name; a user folder that is a
+// link, or that reaches its product folder through one, is skipped with a
+// warning, so the set-up processor never removes where a link points.
+TEST_F(RemoverRun, ForAllUsersServesRealFoldersAndSkipsLinks) {
+    enum Kind { PLAIN, NOT_ANSI, LINK, LINKED_OFFSET_FOLDER, LINKED_PRODUCT_FOLDER };
+    struct Row {
+        std::wstring name;
+        Kind kind;
+    };
+    const Row rows[] = {
+        {L"norvale rm plain", PLAIN},
+        {L"norvale rm \x0141ukasz", NOT_ANSI},
+        {L"norvale-rm-link", LINK},
+        {L"norvale rm linked offset", LINKED_OFFSET_FOLDER},
+        {L"norvale rm linked product", LINKED_PRODUCT_FOLDER},
+    };
+    const std::string root = profilesRootFolder();
+    const std::string offset =
+        shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
+    const std::string firstOffsetFolder = offset.substr(0, offset.find('\\'));
+    const std::string elsewhere = programs_.file("elsewhere");
+    ASSERT_TRUE(createFolders(joinPath(elsewhere, offset + "\\Norvale")));
+
+    std::vector<std::string> served;   // product folders
+    std::vector<std::string> skipped;  // user folders
+    for (const Row& row : rows) {
+        const std::wstring folder = wide(root) + row.name;
+        if (row.kind == LINK) {
+            const std::string link = root + "norvale-rm-link";
+            userFolders_.push_back(link);
+            ASSERT_TRUE(makeFolderLink(link, elsewhere));
+            skipped.push_back(link);
+            continue;
+        }
+        ASSERT_TRUE(CreateDirectoryW(folder.c_str(), nullptr));
+        // Names the code page holds are used as they are.
+        const std::string reachable = row.kind == NOT_ANSI
+                                          ? shortPathOf(folder)
+                                          : root + std::string(row.name.begin(), row.name.end());
+        ASSERT_TRUE(folderExists(reachable));
+        userFolders_.push_back(reachable);
+        if (row.kind == LINKED_OFFSET_FOLDER) {
+            ASSERT_TRUE(makeFolderLink(joinPath(reachable, firstOffsetFolder),
+                                       joinPath(elsewhere, firstOffsetFolder)));
+        } else if (row.kind == LINKED_PRODUCT_FOLDER) {
+            ASSERT_TRUE(createFolders(joinPath(reachable, offset)));
+            ASSERT_TRUE(makeFolderLink(joinPath(reachable, offset + "\\Norvale"),
+                                       joinPath(elsewhere, offset + "\\Norvale")));
+        }
+        if (row.kind == PLAIN || row.kind == NOT_ANSI) {
+            served.push_back(reachable + "\\" + offset + "\\Norvale");
+        } else {
+            skipped.push_back(reachable);
+        }
+    }
+    // The short name of a folder that is not exact in ANSI is no look-alike.
+    ASSERT_NE(root + "norvale rm Lukasz", userFolders_[1]);
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(0, run.exitCode);
+    const std::vector<std::string> lines = supCommandLines();
+    const std::string text = log();
+    for (const std::string& product : served) {
+        SCOPED_TRACE(product);
+        const std::string line = std::string(kSup) + " --user-delete --user-folder \"" + product +
+                                 "\" " + clientAndSystem();
+        EXPECT_EQ(1, std::count(lines.begin(), lines.end(), line));
+        EXPECT_EQ(1u, countOf(text, " [I] Found user dir: '" + product + "'\r\n"));
+    }
+    for (const std::string& folder : skipped) {
+        SCOPED_TRACE(folder);
+        for (const std::string& line : lines) EXPECT_EQ(std::string::npos, line.find(folder + "\\"));
+        EXPECT_EQ(1u, countOf(text, " [?] Skipped user dir '" + folder + "': it or a folder on the "
+                                    "way to its product folder is a link\r\n"));
+    }
+    EXPECT_EQ(std::string::npos, text.find("norvale rm Lukasz"));
+    EXPECT_TRUE(feedbackLink().present);
+}
+
+// Where the current user's application data lies below the profile in a
+// folder the code page cannot name, the other users' folders cannot be
+// worked out: a short name belongs to one user's folder, and the ANSI name
+// is a look-alike. Nothing is removed.
+TEST_F(RemoverRun, ForAllUsersWithApplicationDataUnderALookAlikeNameRemovesNothing) {
+    makeUserFolders({"norvale rm one"});
+    const std::wstring appDataWide = wide(shellFolder(CSIDL_PROFILE)) + L"\\norvale data \x0141ukasz";
+    MovedAppData moved(appDataWide, true);
+    ASSERT_TRUE(moved.active());
+    const std::string lookAlike = shellFolder(CSIDL_APPDATA);
+
+    ChildResult run = runRemover("--allusers");
+    EXPECT_EQ(static_cast<int>(ERROR_PATH_NOT_FOUND), run.exitCode);
+    const std::string text = log(shortPathOf(appDataWide) + "\\Norvale");
+    EXPECT_NE(std::string::npos, text.find(" [!] Error: "));
+    EXPECT_EQ(std::string::npos, text.find("Found user dir"));
+    EXPECT_TRUE(supCommandLines().empty());
+    EXPECT_FALSE(pathExists(lookAlike));
+}
+
+// The current user's application data and the remover's own folder with
+// names the code page cannot hold: the log, the set-up processor's start and
+// its folder arguments all use the real folders, by their short names.
+TEST_F(RemoverRun, ForTheCurrentUserUsesTheRealFoldersByTheirShortNames) {
+    ASSERT_TRUE(setUserFlag("yes"));
+    const std::wstring programsWide = wide(programs_.path()) + L"\\programs \x0141ukasz";
+    ASSERT_TRUE(CreateDirectoryW(programsWide.c_str(), nullptr));
+    const std::string programs = shortPathOf(programsWide);
+    ASSERT_FALSE(programs.empty());
+    ASSERT_TRUE(copyPrograms(programs, {kRemover, kSup}));
+
+    const std::wstring appDataWide =
+        wide(shellFolder(CSIDL_PROFILE)) + L"\\norvale data \x0141ukasz " +
+        std::to_wstring(GetCurrentProcessId());
+    MovedAppData moved(appDataWide, true);
+    ASSERT_TRUE(moved.active());
+    const std::string appData = shortPathOf(appDataWide);
+    ASSERT_FALSE(appData.empty());
+    const std::string lookAlike = shellFolder(CSIDL_APPDATA);
+    ASSERT_NE(appData, lookAlike);
+
+    ChildResult run = runChild(joinPath(programs, kRemover), "--currentuser", testBinFolder());
+    EXPECT_EQ(0, run.exitCode);
+    const std::string line =
+        std::string(kSup) + " --user-delete --user-delete-currentuser --user-folder \"" + appData +
+        "\\Norvale\" --client-folder \"" + programs + "\" --system-folder \"" +
+        shellFolder(CSIDL_SYSTEM, SHGFP_TYPE_DEFAULT) + "\"";
+    std::vector<std::string> lines;
+    for (const standin::JournalEntry& entry : standin::entriesFor(
+             standin::readJournal(joinPath(programs, "norvale-sup-processor.journal")), "start"))
+        lines.push_back(entry.commandLine);
+    EXPECT_EQ(std::vector<std::string>{line}, lines);
+    EXPECT_NE(std::string::npos, log(appData + "\\Norvale").find(" [I] Final params: '" + line + "'\r\n"));
+    EXPECT_FALSE(pathExists(lookAlike));
+}
+
 }  // namespace

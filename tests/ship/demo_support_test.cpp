@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ship/demo/demo_support.h"
+#include "demo/demo_support.h"
 #include "tests/support/child_runner.h"
 #include "tests/support/test_files.h"
 

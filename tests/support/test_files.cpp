@@ -29,6 +29,49 @@ bool removeFile(const std::string& path) {
     return DeleteFileA(path.c_str()) != 0;
 }
 
+// The Linux path of a path in the prefix, through Wine's own export.
+std::string unixPathOf(const std::string& path) {
+    using ToUnix = char*(CDECL*)(LPCWSTR);
+    auto toUnix = reinterpret_cast<ToUnix>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("kernel32"), "wine_get_unix_file_name")));
+    wchar_t wide[MAX_PATH] = {};
+    if (toUnix == nullptr || MultiByteToWideChar(CP_ACP, 0, path.c_str(), -1, wide, MAX_PATH) == 0)
+        return {};
+    char* unixPath = toUnix(wide);
+    if (unixPath == nullptr) return {};
+    std::string text = unixPath;
+    HeapFree(GetProcessHeap(), 0, unixPath);
+    return text;
+}
+
+// Runs a Linux command. Wine starts it on its own and does not report its
+// end, so the caller waits for the effect.
+bool runUnixCommand(std::string commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return false;
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return true;
+}
+
+bool waitForPresence(const std::string& path, bool present) {
+    for (int tries = 0; tries < 250; ++tries) {
+        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+bool removeLink(const std::string& path) {
+    std::string unixPath = unixPathOf(path);
+    return !unixPath.empty() && runUnixCommand("/bin/rm -f \"" + unixPath + "\"") &&
+           waitForPresence(path, false);
+}
+
 bool removeFolderContent(const std::string& folder) {
     std::string pattern = joinPath(folder, "*");
     if (!fitsPath(pattern)) return false;
@@ -38,7 +81,12 @@ bool removeFolderContent(const std::string& folder) {
     bool ok = true;
     do {
         if (isDotEntry(entry.cFileName)) continue;
-        ok = removeTree(joinPath(folder, entry.cFileName)) && ok;
+        // A name the code page cannot hold lists as a look-alike; its short
+        // name reaches it.
+        std::string path = joinPath(folder, entry.cFileName);
+        if (!pathExists(path) && entry.cAlternateFileName[0] != '\0')
+            path = joinPath(folder, entry.cAlternateFileName);
+        ok = removeTree(path) && ok;
     } while (FindNextFileA(find.get(), &entry));
     return ok;
 }
@@ -83,10 +131,29 @@ bool removeTree(const std::string& path) {
     if (!fitsPath(path)) return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) return true;
+    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT) return removeLink(path);
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return removeFile(path);
     if (!removeFolderContent(path)) return false;
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
     return RemoveDirectoryA(path.c_str()) != 0;
+}
+
+bool makeFolderLink(const std::string& link, const std::string& target) {
+    std::string unixLink = unixPathOf(link);
+    std::string unixTarget = unixPathOf(target);
+    if (unixLink.empty() || unixTarget.empty()) return false;
+    return runUnixCommand("/bin/ln -s \"" + unixTarget + "\" \"" + unixLink + "\"") &&
+           waitForPresence(link, true);
+}
+
+std::string shortPathOf(const std::wstring& path) {
+    wchar_t shortPath[MAX_PATH] = {};
+    DWORD length = GetShortPathNameW(path.c_str(), shortPath, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return {};
+    char text[MAX_PATH] = {};
+    if (WideCharToMultiByte(CP_ACP, 0, shortPath, -1, text, MAX_PATH, nullptr, nullptr) == 0)
+        return {};
+    return text;
 }
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {

@@ -28,6 +28,16 @@ bool createFolders(const std::string& path);
 // included. True when nothing is left at path (also when nothing was there).
 bool removeTree(const std::string& path);
 
+// A Linux symbolic link at link to the folder target (both Windows paths in
+// the prefix), as a user could make one: Wine shows it as a folder with
+// FILE_ATTRIBUTE_REPARSE_POINT. removeTree removes the link, never what it
+// points to.
+bool makeFolderLink(const std::string& link, const std::string& target);
+
+// The short (8.3) form of an existing path given by its wide name, as the
+// ANSI interface opens it; empty when it has none.
+std::string shortPathOf(const std::wstring& path);
+
 // Writes bytes as the whole content of path (created or replaced).
 bool writeWholeFile(const std::string& path, const std::string& bytes);
 

@@ -33,4 +33,44 @@ bool resetUserState() {
     return keyGone && folderGone;
 }
 
+namespace {
+
+constexpr wchar_t kShellFoldersWide[] =
+    L"Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders";
+constexpr wchar_t kAppDataValue[] = L"AppData";
+
+bool setAppDataValue(DWORD type, const std::wstring& text) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersWide, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS)
+        return false;
+    LSTATUS status = RegSetValueExW(key, kAppDataValue, 0, type,
+                                    reinterpret_cast<const BYTE*>(text.c_str()),
+                                    static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    return status == ERROR_SUCCESS;
+}
+
+}  // namespace
+
+MovedAppData::MovedAppData(const std::wstring& folder, bool create) : folder_(folder) {
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kShellFoldersWide, 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+        return;
+    wchar_t old[MAX_PATH] = {};
+    DWORD size = sizeof old - sizeof(wchar_t);
+    LSTATUS status = RegQueryValueExW(key, kAppDataValue, nullptr, &oldType_,
+                                      reinterpret_cast<BYTE*>(old), &size);
+    RegCloseKey(key);
+    if (status != ERROR_SUCCESS) return;
+    if (create && !CreateDirectoryW(folder_.c_str(), nullptr)) return;
+    old_ = old;
+    saved_ = setAppDataValue(REG_EXPAND_SZ, folder_);
+}
+
+MovedAppData::~MovedAppData() {
+    if (saved_) setAppDataValue(oldType_, old_);
+    std::string reachable = shortPathOf(folder_);
+    if (!reachable.empty()) removeTree(reachable);
+}
+
 }  // namespace norvale::testbed

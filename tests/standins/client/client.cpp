@@ -4,12 +4,13 @@
 // unless told to ignore them.
 #include <windows.h>
 
+#include "common/product_windows.h"
 #include "tests/standins/journal/standin.h"
 
 namespace {
-constexpr const char kWindowClass[] = "QWidget";
-constexpr const char kExpertTitle[] = "Norvale (Expert Mode)";
-constexpr const char kSimpleTitle[] = "Norvale (Simple Mode)";
+constexpr const char* kWindowClass = kGraphicalClientWindow.windowClass;
+constexpr const char* kExpertTitle = kGraphicalClientWindow.title;
+constexpr const char* kSimpleTitle = kGraphicalClientWindow.alternativeTitle;
 constexpr const char kKeyMode[] = "mode";
 }  // namespace
 

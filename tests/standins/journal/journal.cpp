@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cwchar>
 #include <fstream>
 
 #include "common/handles.h"
@@ -45,11 +46,37 @@ std::string besideProgram(const std::string& exePath, const char* extension) {
     return stem + "." + extension;
 }
 
+// The path by which the ANSI interface reaches the program: a folder name
+// the code page cannot hold is taken by its short name. Wine reports the
+// module of a program started by a short path with a short file name too;
+// the journal is named after the program's long file name all the same.
 std::string ownProgramPath() {
-    char path[MAX_PATH];
-    DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    wchar_t module[MAX_PATH];
+    DWORD length = GetModuleFileNameW(nullptr, module, MAX_PATH);
     if (length == 0 || length >= MAX_PATH) return std::string();
-    return std::string(path, length);
+    wchar_t wide[MAX_PATH];
+    length = GetLongPathNameW(module, wide, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH) return std::string();
+    char path[MAX_PATH];
+    BOOL lossy = FALSE;
+    if (WideCharToMultiByte(CP_ACP, WC_NO_BEST_FIT_CHARS, wide, -1, path, MAX_PATH, nullptr,
+                            &lossy) == 0)
+        return std::string();
+    if (!lossy) return path;
+    // The stand-ins' own file names are plain ASCII: only the folder needs
+    // its short name.
+    wchar_t* name = wcsrchr(wide, L'\\');
+    if (name == nullptr) return std::string();
+    *name++ = L'\0';
+    wchar_t shortFolder[MAX_PATH];
+    char ansiName[MAX_PATH];
+    length = GetShortPathNameW(wide, shortFolder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH ||
+        WideCharToMultiByte(CP_ACP, 0, shortFolder, -1, path, MAX_PATH, nullptr, nullptr) == 0 ||
+        WideCharToMultiByte(CP_ACP, 0, name, -1, ansiName, MAX_PATH, nullptr, nullptr) == 0)
+        return std::string();
+    std::string full = std::string(path) + "\\" + ansiName;
+    return full.size() < MAX_PATH ? full : std::string();
 }
 
 bool appendJournal(const std::string& journalPath, const std::string& event,

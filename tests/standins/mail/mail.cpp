@@ -7,14 +7,15 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "common/product_windows.h"
 #include "common/socket_handle.h"
 #include "tests/standins/journal/standin.h"
 #include "tests/standins/mail/listen_address.h"
 
 namespace {
 
-constexpr const char kWindowClass[] = "Win32NorvaleEncryptionEngine";
-constexpr const char kWindowTitle[] = "norvale-mail";
+constexpr const char* kWindowClass = kMailProxyWindow.windowClass;
+constexpr const char* kWindowTitle = kMailProxyWindow.title;
 
 class Winsock {
 public:

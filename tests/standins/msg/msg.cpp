@@ -3,12 +3,8 @@
 // WM_DESTROY and ends on them unless told to ignore them.
 #include <windows.h>
 
+#include "common/product_windows.h"
 #include "tests/standins/journal/standin.h"
-
-namespace {
-constexpr const char kWindowClass[] = "QWidget";
-constexpr const char kWindowTitle[] = "Norvale Message Log";
-}  // namespace
 
 int main(int argc, char** argv) {
     if (standin::usageRequested(argc, argv, "norvale-msg.exe, the message-log window",
@@ -18,7 +14,7 @@ int main(int argc, char** argv) {
     }
     standin::Run run;
     standin::setWindowRun(&run);
-    if (standin::createHiddenWindow(kWindowClass, kWindowTitle, standin::closingWindowProc) ==
+    if (standin::createHiddenWindow(kMessageLogWindow.windowClass, kMessageLogWindow.title, standin::closingWindowProc) ==
         nullptr) {
         run.record("window-failed " + std::to_string(GetLastError()));
         return run.finish();

@@ -1,4 +1,4 @@
-#include "tests/ship/demo/demo_support.h"
+#include "demo/demo_support.h"
 
 #include <shlobj.h>
 #include <tlhelp32.h>

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/ship/demo/demo_support.h"
+#include "demo/demo_support.h"
 #include "tests/standins/journal/control.h"
 #include "tests/standins/journal/journal.h"
 #include "tests/standins/journal/standin.h"

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "tests/ship/demo/demo_support.h"
+#include "demo/demo_support.h"
 
 namespace {
 
