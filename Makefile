@@ -1,8 +1,8 @@
 # make build  - the five programs, 32-bit Windows, in build/bin
 # make test   - installs what is missing, builds, and runs every test under Wine,
-#               then the configuration reader's native sanitizer tests and a
-#               short fuzz run
-# make fuzz   - fuzzes the configuration reader for FUZZ_SECONDS (default 60)
+#               then the native sanitizer tests and a short run of every fuzz
+#               target (FUZZ_TEST_SECONDS each)
+# make fuzz   - runs every fuzz target for FUZZ_SECONDS each (default 60)
 # make bench  - builds the benchmarks (with the stand-ins, in build-bench) and
 #               the deliverables, runs them under Wine and writes
 #               docs/performance.md; BENCH_SOAK=full for the soak counts of
@@ -24,6 +24,7 @@ JOBS ?= $(shell nproc)
 TEST_ARCH = $(eval TEST_ARCH := $(shell scripts/test-arch 2>/dev/null || echo x86_64))$(TEST_ARCH)
 TEST_DIR = $(if $(filter i686,$(TEST_ARCH)),build,build-x64)
 FUZZ_SECONDS ?= 60
+FUZZ_TEST_SECONDS ?= 4
 
 .PHONY: all bootstrap build test test-build fuzz bench clean
 
@@ -47,7 +48,7 @@ test-build: bootstrap
 test: test-build
 	scripts/run-tests $(TEST_DIR)
 	scripts/config-native
-	scripts/config-native fuzz 30
+	scripts/config-native fuzz $(FUZZ_TEST_SECONDS)
 
 fuzz: bootstrap
 	scripts/config-native fuzz $(FUZZ_SECONDS)

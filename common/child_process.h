@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <string>
 
+#include "common/command_line.h"
+
 // Exit code reported for a child that could not be started.
 constexpr int kChildNotStarted = -3;
 
@@ -17,10 +19,6 @@ enum class ChildWindow { Default, Hidden };
 constexpr const char kLinkProbeExe[] = "norvale-linkprobe.exe";
 constexpr const char kSupProcessorExe[] = "norvale-sup-processor.exe";
 constexpr const char kMailProxyExe[] = "norvale-mail.exe";
-
-// Longest command line built for a child: a zero-filled buffer of 1024
-// characters leaves room for 1023 and the terminating NUL.
-constexpr std::size_t kCommandLineLimit = 1023;
 
 // Starts application (a bare file name, started by its full path in the
 // program's own folder, never through the current directory or the search
@@ -48,12 +46,6 @@ void setSiblingFolderForTests(const std::string& folder);
 // of the first failing step (the open's error for a process already gone).
 DWORD closeProcessWindows(DWORD processId, DWORD timeoutMs, UINT message, WPARAM wParam,
                           LPARAM lParam);
-
-// printf-style formatting of a child's command line. Returns false and
-// leaves line empty when the text would be longer than kCommandLineLimit:
-// a host or path cut short would send the child somewhere else.
-bool formatCommandLine(std::string& line, const char* format, ...)
-    __attribute__((format(printf, 2, 3)));
 
 // The link checker in its default window, no log lines (the caller logs).
 int runLinkProbe(const std::string& commandLine);

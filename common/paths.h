@@ -5,10 +5,9 @@
 // look-alike (see real_folder.h).
 #pragma once
 
-#include <cstddef>
 #include <string>
 
-constexpr std::size_t kMaxPath = 260;
+#include "common/path_text.h"
 
 // The user's product folder, "<application data>\Norvale\". Throws
 // _com_error with the HRESULT when the system does not report the folder,
@@ -33,9 +32,5 @@ std::string systemFolder();
 // Makes the running program's folder the current directory.
 bool setCurrentDir();
 
-// In place on a buffer of kMaxPath characters.
-void convertSlashes(char* path);
-bool normalizePath(char* path);
-bool resolvePath(const char* base, const char* relative, char* out);
 // Creates every missing folder on the way to the file the path names.
 bool createPathDirectories(const char* path);

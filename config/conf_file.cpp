@@ -58,6 +58,33 @@ void dispatchLine(const ConfKeyTable& table, const std::string& key, const std::
     }
 }
 
+namespace {
+
+// One line without its delimiter; false at the end of the text. A carriage
+// return before a line feed is dropped on every platform, not only where the
+// text mode of the runtime already does it.
+bool readLine(std::istream& in, std::string& line, char delimiter) {
+    if (!std::getline(in, line, delimiter)) return false;
+    if (delimiter == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+    return true;
+}
+
+}  // namespace
+
+void ConfParser::parseStream(std::istream& in, const ConfKeyTable& table,
+                             std::vector<ConfError>& errors, char delimiter) {
+    endReached = false;
+    std::string line;
+    std::string key;
+    std::string value;
+    std::string::size_type commentPos;
+    while (readLine(in, line, delimiter)) {
+        splitLine(line, key, value, commentPos);
+        if (endReached) break;
+        dispatchLine(table, key, value, errors);
+    }
+}
+
 ConfFile::ConfFile(std::string filePath, std::string endMarker, std::string separator,
                    std::string comment)
     : parser(std::move(endMarker), std::move(separator), std::move(comment)),
@@ -71,29 +98,10 @@ void ConfFile::open() {
     if (fail()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileCannotOpen, filePath));
 }
 
-// One line without its delimiter; false at the end of the file. A carriage
-// return before a line feed is dropped on every platform, not only where the
-// text mode of the runtime already does it.
-bool ConfFile::readLine(std::string& line, char delimiter) {
-    if (!std::getline(*this, line, delimiter)) return false;
-    if (delimiter == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
-
 void ConfFile::parse(const ConfKeyTable& table, std::vector<ConfError>& errors, char delimiter) {
     open();
     if (!is_open()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileNotOpen, filePath));
-    parser.endReached = false;
-
-    std::string line;
-    std::string key;
-    std::string value;
-    std::string::size_type commentPos;
-    while (readLine(line, delimiter)) {
-        parser.splitLine(line, key, value, commentPos);
-        if (parser.endReached) break;
-        dispatchLine(table, key, value, errors);
-    }
+    parser.parseStream(*this, table, errors, delimiter);
     // The line reader sets the bad bit when reading itself failed (memory
     // exhausted, a read error): what was read is not the whole file.
     if (bad()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileReadFailed, filePath));

@@ -7,6 +7,7 @@
 #include <boost/function.hpp>
 
 #include <fstream>
+#include <istream>
 #include <map>
 #include <string>
 #include <vector>
@@ -43,6 +44,10 @@ public:
                    std::string::size_type& commentPos);
     // Sets endReached when the line begins with the marker.
     void checkEnd(const std::string& line);
+    // Reads every line of in up to the end marker and runs the handlers.
+    // The file reader and in-memory texts share it.
+    void parseStream(std::istream& in, const ConfKeyTable& table, std::vector<ConfError>& errors,
+                     char delimiter);
 
     std::string separator;
     std::string comment;    // empty: lines have no comments
@@ -71,7 +76,4 @@ public:
 
     ConfParser parser;
     std::string filePath;
-
-private:
-    bool readLine(std::string& line, char delimiter);
 };

@@ -2,13 +2,12 @@
 
 #include <windows.h>
 
-#include <cstdlib>
-#include <cstring>
 #include <string>
 
 #include "common/log_file.h"
 #include "common/paths.h"
 #include "linkprobe/network_checks.h"
+#include "linkprobe/probe_arguments.h"
 
 namespace {
 
@@ -22,13 +21,6 @@ constexpr const char* kBoxWrongPorts = "Wrong ports were given as parameters!";
 constexpr const char* kBoxLogFailed = "Unable to open logfile!";
 constexpr const char* kBoxUnknownException = "Unknown exception was caught!";
 
-constexpr const char* kOptionInstaller = "-lspinstaller";
-constexpr const char* kOptionRedirector = "-lspcheck";
-constexpr const char* kOptionBind = "-bindcheck";
-constexpr const char* kOptionFus = "-lspcheckfus";
-
-enum class Mode { Unknown, Installer, Redirector, Bind, Fus };
-
 void showBox(const char* text) { MessageBoxA(nullptr, text, kBoxCaption, kBoxStyle); }
 
 // Path of the running program; empty when the system does not report it
@@ -38,24 +30,6 @@ std::string modulePath() {
     DWORD length = GetModuleFileNameA(nullptr, path, sizeof path);
     if (length == 0 || length >= sizeof path) return std::string();
     return std::string(path, length);
-}
-
-Mode modeOf(const char* option) {
-    if (std::strcmp(option, kOptionInstaller) == 0) return Mode::Installer;
-    if (std::strcmp(option, kOptionRedirector) == 0) return Mode::Redirector;
-    if (std::strcmp(option, kOptionBind) == 0) return Mode::Bind;
-    if (std::strcmp(option, kOptionFus) == 0) return Mode::Fus;
-    return Mode::Unknown;
-}
-
-// Arguments after the option that the mode needs; -1 for any number.
-int argumentsNeeded(Mode mode) {
-    switch (mode) {
-        case Mode::Redirector: return 3;
-        case Mode::Bind:
-        case Mode::Fus: return 2;
-        default: return -1;
-    }
 }
 
 int refuse(const char* boxText, const char* logLine) {
@@ -78,11 +52,11 @@ int runInstallerChecks() {
     return finish(code);
 }
 
-int runRedirectorCheck(char* argv[]) {
+int runRedirectorCheck(const ProbeArguments& arguments) {
     g_log.log(LOG_INFO, "It's run from within the LauncherClient NORMAL LSP check\n");
-    int portClient = std::atoi(argv[2]);
-    int portServer = std::atoi(argv[3]);
-    std::string hostServer = argv[4];
+    int portClient = arguments.portClient;
+    int portServer = arguments.port;
+    const std::string& hostServer = arguments.host;
     g_log.logf(LOG_INFO,
                "Check the redirector with the following values portClient=%d, portServer=%d, "
                "hostServer=%s\n",
@@ -103,10 +77,10 @@ const char* bindVerdictLine(int verdict) {
     }
 }
 
-int runBindCheck(char* argv[]) {
+int runBindCheck(const ProbeArguments& arguments) {
     g_log.log(LOG_INFO, "It's run from within the LauncherClient Bind check\n");
-    std::string hostServer = argv[2];
-    int portServer = std::atoi(argv[3]);
+    const std::string& hostServer = arguments.host;
+    int portServer = arguments.port;
     g_log.logf(LOG_INFO, "Check the bind with the following values hostServer=%s, portServer=%d\n",
                hostServer.c_str(), portServer);
     if (portServer == 0) return rejectPorts();
@@ -115,10 +89,10 @@ int runBindCheck(char* argv[]) {
     return finish(verdict);
 }
 
-int runFusCheck(char* argv[]) {
+int runFusCheck(const ProbeArguments& arguments) {
     g_log.log(LOG_INFO, "It's run from within the LauncherClient FUS LSP check\n");
-    std::string hostConnect = argv[2];
-    int portConnect = std::atoi(argv[3]);
+    const std::string& hostConnect = arguments.host;
+    int portConnect = arguments.port;
     g_log.logf(LOG_INFO,
                "Check the LSP -> FUS with the following values hostConnect=%s, portConnect=%d\n",
                hostConnect.c_str(), portConnect);
@@ -129,18 +103,15 @@ int runFusCheck(char* argv[]) {
 
 // Everything after the log is open: the command line and the mode.
 int runCommandLine(int argc, char* argv[]) {
-    Mode mode = argc > 1 ? modeOf(argv[1]) : Mode::Unknown;
-    if (mode == Mode::Unknown) return refuse(kBoxWrongParameters, "Wrong param!\n\n");
+    ProbeArguments arguments = readProbeArguments(argc, argv);
+    if (arguments.mode == Mode::Unknown) return refuse(kBoxWrongParameters, "Wrong param!\n\n");
+    if (!arguments.countFits) return refuse(kBoxNotEnoughParameters, "Not enough params!\n\n");
 
-    int needed = argumentsNeeded(mode);
-    if (needed >= 0 && argc - 2 != needed)
-        return refuse(kBoxNotEnoughParameters, "Not enough params!\n\n");
-
-    switch (mode) {
+    switch (arguments.mode) {
         case Mode::Installer: return runInstallerChecks();
-        case Mode::Redirector: return runRedirectorCheck(argv);
-        case Mode::Bind: return runBindCheck(argv);
-        default: return runFusCheck(argv);
+        case Mode::Redirector: return runRedirectorCheck(arguments);
+        case Mode::Bind: return runBindCheck(arguments);
+        default: return runFusCheck(arguments);
     }
 }
 

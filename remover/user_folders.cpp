@@ -10,64 +10,16 @@
 
 #include "common/handles.h"
 #include "common/log_file.h"
-#include "common/product_names.h"
 #include "common/real_folder.h"
 
 namespace {
 
-constexpr char kUpOneFolder[] = "..\\";
-constexpr char kSameFolder[] = ".\\";
 constexpr char kListAll[] = "*.*";
 constexpr wchar_t kListAllWide[] = L"*.*";
-
-// Backslash search that never stops on the trail byte of a double-byte
-// character.
-const char* findBackslash(const char* text) {
-    return reinterpret_cast<const char*>(
-        _mbschr(reinterpret_cast<const unsigned char*>(text), '\\'));
-}
 
 const char* findLastBackslash(const char* text) {
     return reinterpret_cast<const char*>(
         _mbsrchr(reinterpret_cast<const unsigned char*>(text), '\\'));
-}
-
-int countBackslashes(const char* text) {
-    int count = 0;
-    for (const char* at = findBackslash(text); at != nullptr; at = findBackslash(at + 1)) ++count;
-    return count;
-}
-
-bool copyBounded(char* out, const char* text) {
-    std::size_t length = std::strlen(text);
-    if (length >= kMaxPath) return false;
-    std::memcpy(out, text, length + 1);
-    return true;
-}
-
-bool isUncPath(const char* path) { return path[0] == '\\' && path[1] == '\\'; }
-
-// Number of leading folders (each ending in a backslash) that a and b have
-// in common; *restA and *restB are left on the first folder that differs.
-int countSharedFolders(const char* a, const char* b, const char** restA, const char** restB) {
-    int shared = 0;
-    for (;;) {
-        const char* endA = findBackslash(a);
-        const char* endB = findBackslash(b);
-        if (endA == nullptr || endB == nullptr) break;
-        // The backslash is part of the comparison, so a folder never
-        // matches a longer one that merely starts with its name.
-        std::size_t length = static_cast<std::size_t>(endA - a) + 1;
-        if (_mbsnbcmp(reinterpret_cast<const unsigned char*>(a),
-                      reinterpret_cast<const unsigned char*>(b), length) != 0)
-            break;
-        ++shared;
-        a += length;
-        b += length;
-    }
-    *restA = a;
-    *restB = b;
-    return shared;
 }
 
 // The system's folder for csidl, current value, in a form that names it.
@@ -118,16 +70,6 @@ std::string loggedName(const wchar_t* name) {
     return text;
 }
 
-// Copies folder with a backslash added; refused when that would not fit.
-bool withBackslash(const char* folder, char* out) {
-    std::size_t length = std::strlen(folder);
-    if (length + 1 >= kMaxPath) return false;
-    std::memcpy(out, folder, length);
-    out[length] = '\\';
-    out[length + 1] = '\0';
-    return true;
-}
-
 [[noreturn]] void raiseError(DWORD code) { throw static_cast<unsigned long>(code); }
 
 bool isDotFolder(const wchar_t* name) {
@@ -135,37 +77,6 @@ bool isDotFolder(const wchar_t* name) {
 }
 
 }  // namespace
-
-bool relativePath(const char* from, const char* to, char* out) {
-    char a[kMaxPath];
-    char b[kMaxPath];
-    if (!copyBounded(a, from) || !copyBounded(b, to)) return false;
-    if (!normalizePath(a) || !normalizePath(b)) return false;
-    if (std::strlen(a) + std::strlen(b) >= kMaxPath) return false;
-
-    // The two leading backslashes of a network path are empty folders that
-    // every network path shares; they do not make a common root.
-    int shared = isUncPath(a) ? -2 : 0;
-    const char* restA = a;
-    const char* restB = b;
-    shared += countSharedFolders(a, b, &restA, &restB);
-    if (shared <= 0) return false;
-
-    std::string result;
-    int up = countBackslashes(restA);
-    if (up == 0) result = kSameFolder;
-    for (int i = 0; i < up; ++i) result += kUpOneFolder;
-    result += restB;
-    return copyBounded(out, result.c_str());
-}
-
-bool appDataOffset(const char* profileFolder, const char* appDataFolder, char* out) {
-    char profile[kMaxPath];
-    char appData[kMaxPath];
-    if (!withBackslash(profileFolder, profile) || !withBackslash(appDataFolder, appData))
-        return false;
-    return relativePath(profile, appData, out);
-}
 
 bool appDataOffset(char* out) {
     wchar_t profileWide[kMaxPath];
@@ -178,19 +89,6 @@ bool appDataOffset(char* out) {
     if (!exactAnsiText(profileWide, profile) || !exactAnsiText(appDataWide, appData))
         return wideOffsetInsideProfile(profileWide, appDataWide, out);
     return appDataOffset(profile, appData, out);
-}
-
-bool profileNorvaleFolder(const char* root, const char* name, const char* offset, char* out) {
-    if (std::strlen(root) + std::strlen(name) + 1 >= kMaxPath) return false;
-    char base[kMaxPath];
-    std::snprintf(base, sizeof base, "%s%s\\", root, name);
-
-    char resolved[kMaxPath];
-    if (!resolvePath(base, offset, resolved)) return false;
-    // The product folder and its final backslash follow the offset.
-    if (std::strlen(resolved) + std::strlen(kProductFolderName) + 1 >= kMaxPath) return false;
-    std::snprintf(out, kMaxPath, "%s%s\\", resolved, kProductFolderName);
-    return true;
 }
 
 bool profileNorvaleFolder(const char* root, const char* name, char* out) {

@@ -8,22 +8,13 @@
 #include <vector>
 
 #include "common/paths.h"
+#include "remover/folder_math.h"
 
-// The path that leads from folder `from` to folder `to` (both ending in a
-// backslash): ".\" or one "..\" per folder to go up, then the part of `to`
-// below the shared folders. Folders are compared whole and case-sensitively.
-// False when the paths share no root or a text does not fit.
-bool relativePath(const char* from, const char* to, char* out);
-
-// The path from the profile folder to the application-data folder, both
-// given without a trailing backslash, e.g. ".\Application Data\".
-bool appDataOffset(const char* profileFolder, const char* appDataFolder, char* out);
-// The same for the current user, as the system reports the two folders.
+// The path from the current user's profile folder to the application-data
+// folder, as the system reports the two folders (see appDataOffset).
 bool appDataOffset(char* out);
 
-// root + name + "\" combined with the offset, followed by "Norvale\".
-bool profileNorvaleFolder(const char* root, const char* name, const char* offset, char* out);
-// The same with the current user's application-data offset.
+// profileNorvaleFolder with the current user's application-data offset.
 bool profileNorvaleFolder(const char* root, const char* name, char* out);
 
 // The parent of the current user's profile folder, ending in a backslash.

@@ -15,7 +15,6 @@ namespace taskctl {
 namespace {
 
 constexpr int kExpectedArgc = 3;  // program name, "-f", the mask
-constexpr unsigned kTestedBits = 0xFF;
 
 const char kHelpText[] =
     "norvale-taskctl.exe -f <bitmask>\n"
@@ -75,10 +74,6 @@ DWORD runOperations(unsigned mask, FILE* out) {
 
 }  // namespace
 
-long parseMask(const char* text) {
-    return std::strtol(text, nullptr, 10);
-}
-
 void printHelp(FILE* out) {
     std::fputs(kHelpText, out);
     std::fflush(out);
@@ -95,7 +90,7 @@ DWORD runTaskctl(int argc, char** argv, FILE* out) {
         long mask = parseMask(maskText);
         std::fprintf(out, "Starting norvale-taskctl.exe with parameter -f %lu...\n",
                      static_cast<unsigned long>(mask));
-        status = runOperations(static_cast<unsigned long>(mask) & kTestedBits, out);
+        status = runOperations(operationsOf(mask), out);
     }
     printStatus(status, out);
     return status;

@@ -6,21 +6,9 @@
 
 #include <cstdio>
 
+#include "taskctl/operation_mask.h"
+
 namespace taskctl {
-
-// Operation bits of the mask; only the low byte is looked at.
-enum OperationBit : unsigned {
-    kTerminateLauncher = 0x01,
-    kCloseMailProxy = 0x02,
-    kCloseMessageLog = 0x04,
-    kCloseGraphicalClient = 0x08,
-    kRestartLauncher = 0x10,
-    kAnyLauncherOwner = 0x20,
-};
-
-// The mask value as a base-10 signed long: leading blanks and a sign
-// accepted, stops at the first non-digit, clamped to the long range.
-long parseMask(const char* text);
 
 void printHelp(FILE* out);
 

@@ -1,0 +1,101 @@
+// Feeds arbitrary texts to the path routines of the shared library. The
+// input holds a base and a relative path, separated by the first line feed.
+// Every result goes into a heap buffer of exactly kMaxPath characters, so a
+// write past it stops the run, and these properties must hold:
+// - a cleaned path is no longer than the path and has no slash; cleaning
+//   it again succeeds and changes nothing (a relative path that folds away
+//   entirely, such as "a\..\", cleans to the empty text, which is not a
+//   path to clean again);
+// - a resolved path fits its buffer; it is the relative text as given when
+//   that names a drive, and is itself clean otherwise;
+// - a relative path that names no drive and begins with no dot, joined
+//   onto a clean folder, gives the folder followed by it, or is refused
+//   exactly when the two do not fit together.
+#include "common/path_text.h"
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Buffer = std::unique_ptr<char[]>;
+
+Buffer pathBuffer(const std::string& text) {
+    Buffer buffer(new char[kMaxPath]);
+    std::memset(buffer.get(), 'X', kMaxPath);
+    std::memcpy(buffer.get(), text.c_str(), text.size() + 1);
+    return buffer;
+}
+
+void require(bool condition) {
+    if (!condition) std::abort();
+}
+
+// The cleaned text, or false; a text too long for a path buffer is handed
+// over in a larger one, as callers with longer texts would.
+bool normalized(const std::string& path, std::string& out) {
+    if (path.size() >= kMaxPath) {
+        std::vector<char> large(path.c_str(), path.c_str() + path.size() + 1);
+        require(!normalizePath(large.data()));
+        return false;
+    }
+    Buffer buffer = pathBuffer(path);
+    if (!normalizePath(buffer.get())) return false;
+    out = buffer.get();
+    require(out.size() <= path.size());
+    require(out.find('/') == std::string::npos);
+    return true;
+}
+
+void checkNormalize(const std::string& path) {
+    std::string once;
+    if (!normalized(path, once) || once.empty()) return;
+    std::string twice;
+    require(normalized(once, twice));
+    require(twice == once);
+}
+
+void checkResolve(const std::string& base, const std::string& relative) {
+    if (base.size() >= kMaxPath || relative.size() >= kMaxPath) return;
+    Buffer out(new char[kMaxPath]);
+    std::memset(out.get(), 'X', kMaxPath);
+    const bool ok = resolvePath(base.c_str(), relative.c_str(), out.get());
+    std::string cleanRelative;
+    const bool relativeClean = normalized(relative, cleanRelative);
+    const bool drive = relativeClean && hasDriveLetter(cleanRelative.c_str());
+    std::string result;
+    if (ok) {
+        result.assign(out.get(), strnlen(out.get(), kMaxPath));
+        require(result.size() < kMaxPath);
+        std::string clean;
+        require(drive ? result == relative : normalized(result, clean) && clean == result);
+    }
+
+    std::string folder;
+    if (!normalized(base, folder) || folder != base || folder.empty() || folder.back() != '\\' ||
+        isNetworkPath(folder.c_str()))
+        return;
+    if (!relativeClean || drive || cleanRelative.empty() || cleanRelative[0] == '.') return;
+    const bool fits = folder.size() + cleanRelative.size() < kMaxPath;
+    require(ok == fits);
+    if (ok) require(result == folder + cleanRelative);
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const std::string input(reinterpret_cast<const char*>(data), size);
+    const std::string::size_type split = input.find('\n');
+    // Texts end at their first NUL, as C strings do.
+    const std::string base = input.substr(0, split).c_str();
+    const std::string relative =
+        split == std::string::npos ? std::string() : input.substr(split + 1).c_str();
+    checkNormalize(base);
+    checkNormalize(relative);
+    checkResolve(base, relative);
+    return 0;
+}
