@@ -224,15 +224,18 @@ void MsgBoxWatcher::recordAndAnswer(HWND window) {
     box.topMost = topMostWindow || (box.styleKnown && (box.style & MB_TOPMOST));
 
     box.answer = chooseAnswer(box);
-    if (box.answer != kLeaveOpen)
-        box.answerPosted = PostMessageA(window, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED), 0);
-
-    handled_.insert(window);
-    waitingStyle_.erase(window);
     {
+        // Answered and recorded under the lock: the answer lets the box's
+        // program go on and end, and a test that then asks for the boxes
+        // must find this one among them, however late this thread runs.
         std::lock_guard<std::mutex> lock(mutex_);
+        if (box.answer != kLeaveOpen)
+            box.answerPosted =
+                PostMessageA(window, WM_COMMAND, MAKEWPARAM(box.answer, BN_CLICKED), 0);
         seen_.push_back(box);
     }
+    handled_.insert(window);
+    waitingStyle_.erase(window);
     changed_.notify_all();
 }
 
