@@ -1,6 +1,7 @@
 #include "taskctl/launcher_restart.h"
 
 #include "common/handles.h"
+#include "common/real_folder.h"
 #include "taskctl/status.h"
 
 #include <cstdio>
@@ -30,16 +31,12 @@ DWORD launcherPathBesideTool(std::string& path) {
     // file, so it is refused.
     if (length >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
 
-    char drive[_MAX_DRIVE] = {};
-    char directory[_MAX_DIR] = {};
-    if (_splitpath_s(modulePath, drive, sizeof(drive), directory, sizeof(directory), nullptr, 0,
-                     nullptr, 0) != 0)
-        return ERROR_BAD_PATHNAME;
-
-    char launcherPath[MAX_PATH] = {};
-    if (_makepath_s(launcherPath, sizeof(launcherPath), drive, directory, kLauncherFileName,
-                    nullptr) != 0)
-        return ERROR_FILENAME_EXCED_RANGE;
+    // The folder by a name that reaches it: the ANSI module path carries a
+    // look-alike for a folder name the code page cannot hold.
+    char folder[kMaxPath];
+    if (!realProgramFolder(folder)) return ERROR_PATH_NOT_FOUND;
+    std::string launcherPath = std::string(folder) + "\\" + kLauncherFileName;
+    if (launcherPath.size() >= MAX_PATH) return ERROR_FILENAME_EXCED_RANGE;
     path = launcherPath;
     return 0;
 }

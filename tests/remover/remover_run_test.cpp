@@ -404,12 +404,6 @@ TEST_F(RemoverRun, WhenTheSystemReportsNoApplicationDataFolderFailsWithoutRemovi
     EXPECT_FALSE(feedbackLink().present);
 }
 
-std::wstring wide(const std::string& text) {
-    wchar_t buffer[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, MAX_PATH);
-    return buffer;
-}
-
 // A user folder whose name the code page cannot hold ("Łukasz" lists as the
 // look-alike "Lukasz") is served by its short name; a user folder that is a
 // link, or that reaches its product folder through one, is skipped with a

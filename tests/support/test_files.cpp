@@ -156,6 +156,12 @@ std::string shortPathOf(const std::wstring& path) {
     return text;
 }
 
+std::wstring wide(const std::string& text) {
+    wchar_t buffer[MAX_PATH] = {};
+    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, MAX_PATH);
+    return buffer;
+}
+
 bool writeWholeFile(const std::string& path, const std::string& bytes) {
     if (!fitsPath(path)) return false;
     FileHandle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,

@@ -37,6 +37,8 @@ bool makeFolderLink(const std::string& link, const std::string& target);
 // The short (8.3) form of an existing path given by its wide name, as the
 // ANSI interface opens it; empty when it has none.
 std::string shortPathOf(const std::wstring& path);
+// An ANSI text (a path) in its wide form.
+std::wstring wide(const std::string& text);
 
 // Writes bytes as the whole content of path (created or replaced).
 bool writeWholeFile(const std::string& path, const std::string& bytes);

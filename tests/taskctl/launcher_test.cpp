@@ -133,6 +133,40 @@ TEST_F(LauncherTest, RestartWithoutLauncherFileFailsWithAccessDeniedTwice) {
                                         statusLine(kLauncherFileMissing));
 }
 
+// The tool started by its real (wide) path from a folder whose name the code
+// page cannot hold: its ANSI module path names a look-alike folder, yet the
+// launcher beside the tool is the one started.
+TEST_F(LauncherTest, RestartFromAFolderTheCodePageCannotNameStartsTheLauncherBesideTheTool) {
+    const std::wstring folderWide =
+        norvale::testbed::wide(elsewhere_.path()) + L"\\tools \x0141ukasz";
+    ASSERT_TRUE(CreateDirectoryW(folderWide.c_str(), nullptr));
+    const std::string folder = norvale::testbed::shortPathOf(folderWide);
+    ASSERT_FALSE(folder.empty());
+    ASSERT_TRUE(norvale::testbed::copyPrograms(folder, {kToolFileName}));
+    ProgramCopy launcher(folder, kFixture, kLauncher, {});
+    ASSERT_TRUE(launcher.copied());
+
+    const std::wstring toolWide = folderWide + L"\\" + norvale::testbed::wide(kToolFileName);
+    std::wstring line = L"\"" + toolWide + L"\" -f 16";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION started = {};
+    ASSERT_TRUE(CreateProcessW(toolWide.c_str(), &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                               nullptr, &startup, &started));
+    norvale::ProcessInfo tool;
+    tool.adopt(started);
+    ASSERT_EQ(WaitForSingleObject(tool.process(), kToolTimeoutMs), WAIT_OBJECT_0);
+    DWORD exitCode = 1;
+    ASSERT_TRUE(GetExitCodeProcess(tool.process(), &exitCode));
+    EXPECT_EQ(exitCode, 0u);
+    ASSERT_TRUE(waitUntil([&] { return !launcher.events("ready").empty(); }, kReadyTimeoutMs));
+    std::vector<standin::JournalEntry> starts = launcher.events("start");
+    ASSERT_EQ(starts.size(), 1u);
+    EXPECT_EQ(starts[0].commandLine, launcher.path() + " -registry");
+    norvale::KernelHandle restarted(OpenProcess(PROCESS_TERMINATE, FALSE, starts[0].processId));
+    if (restarted) TerminateProcess(restarted.get(), 0);
+}
+
 TEST_F(LauncherTest, LauncherPathBeyondMaxPathIsRefusedNotCut) {
     // The tool's own path takes 259 characters, so the launcher's path
     // beside it (one character longer) cannot be formed in MAX_PATH.
