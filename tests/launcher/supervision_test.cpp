@@ -9,6 +9,8 @@
 #include "launcher/supervision.h"
 #include "tests/launcher/launcher_bed.h"
 
+#include <map>
+#include <string>
 #include <utility>
 
 namespace launcher_test {
@@ -42,6 +44,20 @@ protected:
     }
     void supAnswers(const std::string& exitCodes) {
         setControl(kSup, {{standin::kKeyExitCodes, exitCodes}});
+    }
+
+    // The taskbar stand-in (with its control) and a message-log program,
+    // both running; the taskbar's must be the Shell_TrayWnd the launcher finds.
+    void startTaskbarAndMessageLog(const std::map<std::string, std::string>& taskbarControl) {
+        place(kMsg);
+        place(kTaskbar, {}, taskbarControl);
+        startStandin(kTaskbar);
+        HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
+        DWORD trayOwner = 0;
+        GetWindowThreadProcessId(tray, &trayOwner);
+        ASSERT_EQ(trayOwner, journal(kTaskbar, "start").back().processId)
+            << "another Shell_TrayWnd is found first";
+        startStandin(kMsg);
     }
 };
 
@@ -162,15 +178,8 @@ TEST_F(LauncherSupervision, DeletesOnlyOldProductLogFiles) {
 // After each proxy end the message-log program is closed (terminated when
 // it ignores WM_DESTROY) and the notification area is swept.
 TEST_F(LauncherSupervision, ClosesTheMessageLogAndSweepsTheTrayAfterEachProxyRun) {
-    place(kMsg);
-    place(kTaskbar, {}, {{"toolbar_width", "100"}, {"toolbar_height", "30"}});
-    startStandin(kTaskbar);
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    DWORD trayOwner = 0;
-    GetWindowThreadProcessId(tray, &trayOwner);
-    ASSERT_EQ(trayOwner, journal(kTaskbar, "start").back().processId)
-        << "another Shell_TrayWnd is found first";
-    startStandin(kMsg);
+    ASSERT_NO_FATAL_FAILURE(
+        startTaskbarAndMessageLog({{"toolbar_width", "100"}, {"toolbar_height", "30"}}));
     supAnswers("0,0,-1");
     mailRuns(1000);
 
@@ -226,15 +235,7 @@ TEST_F(LauncherSupervision, ClosesTheMessageLogAndSweepsTheTrayAfterEachProxyRun
 // wait after the first mouse move: the sweep stops with one warning, and
 // the proxy is restarted after the usual pause, again and again.
 TEST_F(LauncherSupervision, HungTaskbarDoesNotStopTheRestarts) {
-    place(kMsg);
-    place(kTaskbar, {}, {{"hang", "1"}});
-    startStandin(kTaskbar);
-    HWND tray = FindWindowA("Shell_TrayWnd", nullptr);
-    DWORD trayOwner = 0;
-    GetWindowThreadProcessId(tray, &trayOwner);
-    ASSERT_EQ(trayOwner, journal(kTaskbar, "start").back().processId)
-        << "another Shell_TrayWnd is found first";
-    startStandin(kMsg);
+    ASSERT_NO_FATAL_FAILURE(startTaskbarAndMessageLog({{"hang", "1"}}));
     supAnswers("0,0,-1");
     mailRuns(500);
 
