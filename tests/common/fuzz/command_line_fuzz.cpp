@@ -5,6 +5,7 @@
 // exact text, at most kCommandLineLimit characters) or refused (false and
 // empty), never cut short, and it is refused exactly when it would not fit.
 #include "common/command_line.h"
+#include "tests/native/fuzz_input.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -13,12 +14,10 @@
 
 namespace {
 
+using fuzz::require;
+
 constexpr const char kLinkProbe[] = "norvale-linkprobe.exe";
 constexpr const char kMailProxy[] = "norvale-mail.exe";
-
-void require(bool condition) {
-    if (!condition) std::abort();
-}
 
 int numberAt(const std::uint8_t* data) {
     std::uint32_t value;

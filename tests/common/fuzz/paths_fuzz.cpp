@@ -12,6 +12,7 @@
 //   onto a clean folder, gives the folder followed by it, or is refused
 //   exactly when the two do not fit together.
 #include "common/path_text.h"
+#include "tests/native/fuzz_input.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -22,6 +23,8 @@
 
 namespace {
 
+using fuzz::require;
+
 using Buffer = std::unique_ptr<char[]>;
 
 Buffer pathBuffer(const std::string& text) {
@@ -29,10 +32,6 @@ Buffer pathBuffer(const std::string& text) {
     std::memset(buffer.get(), 'X', kMaxPath);
     std::memcpy(buffer.get(), text.c_str(), text.size() + 1);
     return buffer;
-}
-
-void require(bool condition) {
-    if (!condition) std::abort();
 }
 
 // The cleaned text, or false; a text too long for a path buffer is handed
@@ -89,11 +88,7 @@ void checkResolve(const std::string& base, const std::string& relative) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string::size_type split = input.find('\n');
-    // Texts end at their first NUL, as C strings do.
-    const std::string base = input.substr(0, split).c_str();
-    const std::string relative =
-        split == std::string::npos ? std::string() : input.substr(split + 1).c_str();
+    const auto [base, relative] = fuzz::twoTexts(input);
     checkNormalize(base);
     checkNormalize(relative);
     checkResolve(base, relative);

@@ -10,6 +10,7 @@
 //   port is the decimal number its argument begins with (0 when it begins
 //   with no number).
 #include "linkprobe/probe_arguments.h"
+#include "tests/native/fuzz_input.h"
 
 #include <cctype>
 #include <cstdint>
@@ -21,9 +22,7 @@
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::require;
 
 struct Option {
     const char* word;

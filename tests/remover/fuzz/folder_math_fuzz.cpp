@@ -8,6 +8,7 @@
 //   application-data folder followed by "Norvale\", refused exactly when it
 //   does not fit; an offset that climbs out of the profile is refused.
 #include "remover/folder_math.h"
+#include "tests/native/fuzz_input.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -17,13 +18,11 @@
 
 namespace {
 
+using fuzz::require;
+
 constexpr char kUp[] = "..\\";
 constexpr char kSame[] = ".\\";
 constexpr char kProduct[] = "Norvale\\";
-
-void require(bool condition) {
-    if (!condition) std::abort();
-}
 
 struct Result {
     bool ok;
@@ -114,11 +113,7 @@ void checkProductFolder(const std::string& profile, const std::string& appData) 
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
-    const std::string::size_type split = input.find('\n');
-    // Texts end at their first NUL, as C strings do.
-    const std::string first = input.substr(0, split).c_str();
-    const std::string second =
-        split == std::string::npos ? std::string() : input.substr(split + 1).c_str();
+    const auto [first, second] = fuzz::twoTexts(input);
     checkRelative(first, second);
     checkProductFolder(first, second);
     return 0;

@@ -4,6 +4,7 @@
 // range, and the operations it selects must be the low byte of that 32-bit
 // value.
 #include "taskctl/operation_mask.h"
+#include "tests/native/fuzz_input.h"
 
 #include <cctype>
 #include <cstdint>
@@ -12,9 +13,7 @@
 
 namespace {
 
-void require(bool condition) {
-    if (!condition) std::abort();
-}
+using fuzz::require;
 
 std::int32_t expectedMask(const char* text) {
     while (std::isspace(static_cast<unsigned char>(*text))) ++text;
