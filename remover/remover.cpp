@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/child_process.h"
@@ -62,26 +63,40 @@ int removeWithSupProcessor(const std::string& commandLine) {
     return code;
 }
 
-// Each name of the list becomes that user's product folder, without the
-// trailing backslash. Every folder is known before anything is removed. A
-// user folder reached through a link is dropped: the set-up processor would
-// remove whatever the link points to.
-void turnNamesIntoProductFolders(const char* root, std::vector<std::string>& folders) {
-    std::vector<std::string> products;
-    for (const std::string& name : folders) {
+// A user folder of the all-users run: its name under the profiles root and
+// its product folder, as linkOnTheWay walks it (with the trailing backslash)
+// and as the set-up processor gets it (without).
+struct UserProduct {
+    std::string name;
+    std::string productPath;
+    std::string productFolder;
+};
+
+// A user folder reached through a link is not served: the set-up processor
+// would remove whatever the link points to. Logs the warning when it is one.
+bool skippedAsLink(const char* root, const std::string& name, const char* productPath) {
+    if (!linkOnTheWay(root, name.c_str(), productPath)) return false;
+    g_log.logf(LOG_WARNING, "Skipped user dir '%s%s': it or a folder on the way to its "
+               "product folder is a link", root, name.c_str());
+    return true;
+}
+
+// The product folder of every listed name. Every folder is known before
+// anything is removed; one that is reached through a link already is left out.
+std::vector<UserProduct> productFoldersOf(const char* root, const std::vector<std::string>& names) {
+    std::vector<UserProduct> users;
+    for (const std::string& name : names) {
         char product[kMaxPath];
         if (!profileNorvaleFolder(root, name.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
-        if (linkOnTheWay(root, name.c_str(), product)) {
-            g_log.logf(LOG_WARNING, "Skipped user dir '%s%s': it or a folder on the way to its "
-                       "product folder is a link", root, name.c_str());
-            continue;
-        }
+        if (skippedAsLink(root, name, product)) continue;
+        UserProduct user{name, product, {}};
         unsigned char* last = _mbsrchr(reinterpret_cast<unsigned char*>(product), '\\');
         if (last != nullptr) *last = '\0';
-        products.emplace_back(product);
+        user.productFolder = product;
         g_log.logf(LOG_INFO, "Found user dir: '%s'", product);
+        users.push_back(std::move(user));
     }
-    folders.swap(products);
+    return users;
 }
 
 // The product's feedback page opens once at the next logon.
@@ -127,14 +142,18 @@ int removeForAllUsers() {
     char root[kMaxPath];
     if (!profilesRoot(root)) raiseError(ERROR_PATH_NOT_FOUND);
 
-    std::vector<std::string> folders = listUserDirs();
-    turnNamesIntoProductFolders(root, folders);
+    const std::vector<UserProduct> users = productFoldersOf(root, listUserDirs());
 
     SupFolderArguments machine = supMachineFolderArguments();
-    for (const std::string& folder : folders) {
-        std::string user = supUserFolderArgument(folder);
-        if (removeWithSupProcessor(joinTokens(
-                {kSupProcessorExe, kUserDelete, user, machine.client, machine.system})) == kSupStop)
+    for (const UserProduct& user : users) {
+        // Each run is waited for without a time limit, and a user logged on
+        // meanwhile can turn a folder of theirs into a link (a junction needs
+        // no privilege): each user's folders are checked again right before
+        // that user's run.
+        if (skippedAsLink(root, user.name, user.productPath.c_str())) continue;
+        std::string userArgument = supUserFolderArgument(user.productFolder);
+        if (removeWithSupProcessor(joinTokens({kSupProcessorExe, kUserDelete, userArgument,
+                                               machine.client, machine.system})) == kSupStop)
             return kSupStop;
     }
     registerFeedbackPage();

@@ -21,6 +21,8 @@ constexpr char kProbeServerDll[] = "comenrol_probe_server.dll";
 constexpr char kPlainDll[] = "comenrol_plain_dll.dll";
 // Imports kPlainDll under that name.
 constexpr char kDependentServerDll[] = "comenrol_dependent_server.dll";
+// Creates a COM object in both exports and returns that HRESULT.
+constexpr char kComServerDll[] = "comenrol_com_server.dll";
 
 constexpr char kHelpText[] =
     "ComEnrol++ registers and unregisters a DLL server. \n\n"
@@ -209,6 +211,32 @@ TEST_F(ComEnrolTest, CaptionIsTheToolsOwnName) {
     ToolRun success = runTool(renamed, "/f server.dll", workFolder_.path());
     expectBoxes(success.boxes,
                 ExpectedBox{"Enrol Tool", "DllRegisterServer() succeeded.", kInformationBox});
+}
+
+// A server that creates a COM object while it registers or unregisters
+// succeeds, silent and with the box: the tool has OLE set up around it.
+TEST_F(ComEnrolTest, ServerThatUsesComWhileRegistering) {
+    struct Case {
+        const char* arguments;
+        std::optional<ExpectedBox> box;
+        const char* serverJournal;
+    };
+    const Case cases[] = {
+        {"/f server.dll", infoBox("DllRegisterServer() succeeded."), kRegistered},
+        {"/s /f server.dll", std::nullopt, kRegistered},
+        {"/u /f server.dll", infoBox("DllUnregisterServer() succeeded."), kUnregistered},
+        {"/u /s /f server.dll", std::nullopt, kUnregistered},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string("arguments: ") + c.arguments);
+        TempFolder work("comenrol work");
+        placeDll(work.path(), "server.dll", kComServerDll);
+
+        ToolRun run = runTool(toolPath(), c.arguments, work.path());
+        EXPECT_EQ(0, run.child.exitCode) << hresultText(run.child.exitCode);
+        expectBoxes(run.boxes, c.box);
+        EXPECT_EQ(c.serverJournal, journal(work.path(), "server.dll"));
+    }
 }
 
 // "/d": a relative DLL path names a file beside the tool, not one in the

@@ -43,6 +43,11 @@ std::string profilesRootFolder() {
     return profile.substr(0, profile.rfind('\\') + 1);
 }
 
+// Where the application data lies below a profile, e.g. AppData\Roaming.
+std::string offsetBelowProfile() {
+    return shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
+}
+
 // The folders under the profiles root in the order the system lists them:
 // the order in which every user has to be served.
 std::vector<std::string> foldersUnder(const std::string& root) {
@@ -151,6 +156,20 @@ protected:
     std::string clientAndSystem() const {
         return "--client-folder \"" + programs_.path() + "\" --system-folder \"" +
                shellFolder(CSIDL_SYSTEM, SHGFP_TYPE_DEFAULT) + "\"";
+    }
+
+    // The set-up processor's command line of the all-users run for one user.
+    std::string allUsersLine(const std::string& productFolder) const {
+        return std::string(kSup) + " --user-delete --user-folder \"" + productFolder + "\" " +
+               clientAndSystem();
+    }
+
+    // A folder outside the profiles root that holds the folders of a profile
+    // down to its product folder, for links to point to; empty when it
+    // cannot be made.
+    std::string linkTarget() const {
+        const std::string target = programs_.file("elsewhere");
+        return createFolders(joinPath(target, offsetBelowProfile() + "\\Norvale")) ? target : "";
     }
 
     void makeUserFolders(const std::vector<std::string>& names) {
@@ -269,9 +288,7 @@ TEST_F(RemoverRun, ForAllUsersServesEveryFolderInListingOrderThenLinksTheFeedbac
     const std::string root = profilesRootFolder();
     const std::vector<std::string> names = foldersUnder(root);
     ASSERT_GE(names.size(), 3u);
-    // Where the application data lies below a profile, e.g. AppData\Roaming.
-    const std::string offset =
-        shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
+    const std::string offset = offsetBelowProfile();
     supExitCodes("0, 5, -3, -1, 7");
 
     ChildResult run = runRemover("--allusers");
@@ -279,8 +296,7 @@ TEST_F(RemoverRun, ForAllUsersServesEveryFolderInListingOrderThenLinksTheFeedbac
 
     std::vector<std::string> expected;
     for (const std::string& name : names)
-        expected.push_back(std::string(kSup) + " --user-delete --user-folder \"" + root + name +
-                           "\\" + offset + "\\Norvale\" " + clientAndSystem());
+        expected.push_back(allUsersLine(root + name + "\\" + offset + "\\Norvale"));
     EXPECT_EQ(expected, supCommandLines());
 
     std::string text = log();
@@ -422,11 +438,10 @@ TEST_F(RemoverRun, ForAllUsersServesRealFoldersAndSkipsLinks) {
         {L"norvale rm linked product", LINKED_PRODUCT_FOLDER},
     };
     const std::string root = profilesRootFolder();
-    const std::string offset =
-        shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
+    const std::string offset = offsetBelowProfile();
     const std::string firstOffsetFolder = offset.substr(0, offset.find('\\'));
-    const std::string elsewhere = programs_.file("elsewhere");
-    ASSERT_TRUE(createFolders(joinPath(elsewhere, offset + "\\Norvale")));
+    const std::string elsewhere = linkTarget();
+    ASSERT_FALSE(elsewhere.empty());
 
     std::vector<std::string> served;   // product folders
     std::vector<std::string> skipped;  // user folders
@@ -469,9 +484,7 @@ TEST_F(RemoverRun, ForAllUsersServesRealFoldersAndSkipsLinks) {
     const std::string text = log();
     for (const std::string& product : served) {
         SCOPED_TRACE(product);
-        const std::string line = std::string(kSup) + " --user-delete --user-folder \"" + product +
-                                 "\" " + clientAndSystem();
-        EXPECT_EQ(1, std::count(lines.begin(), lines.end(), line));
+        EXPECT_EQ(1, std::count(lines.begin(), lines.end(), allUsersLine(product)));
         EXPECT_EQ(1u, countOf(text, " [I] Found user dir: '" + product + "'\r\n"));
     }
     for (const std::string& folder : skipped) {
@@ -482,6 +495,76 @@ TEST_F(RemoverRun, ForAllUsersServesRealFoldersAndSkipsLinks) {
     }
     EXPECT_EQ(std::string::npos, text.find("norvale rm Lukasz"));
     EXPECT_TRUE(feedbackLink().present);
+}
+
+// The user folders are checked for links again right before each user's
+// run: while the first run is held, a later user's folder, or a folder on
+// the way to its product folder, becomes a link, as a user logged on
+// meanwhile could do. That user is skipped with the warning; the others are
+// served and the feedback page is still linked.
+TEST_F(RemoverRun, ForAllUsersChecksForLinksAgainRightBeforeEachRun) {
+    enum Turned { USER_FOLDER, OFFSET_FOLDER };
+    const Turned rows[] = {USER_FOLDER, OFFSET_FOLDER};
+    const std::string root = profilesRootFolder();
+    const std::string offset = offsetBelowProfile();
+    const std::string firstOffsetFolder = offset.substr(0, offset.find('\\'));
+    const std::string elsewhere = linkTarget();
+    ASSERT_FALSE(elsewhere.empty());
+    const std::string hold = programs_.file("hold");
+    ASSERT_TRUE(standin::writeControl(programs_.file("norvale-sup-processor.control"),
+                                      {{standin::kKeyHoldWhile, hold}}));
+    const std::string supJournal = programs_.file("norvale-sup-processor.journal");
+
+    for (Turned row : rows) {
+        SCOPED_TRACE(row == USER_FOLDER ? "the user folder" : "a folder on the way");
+        ASSERT_TRUE(resetUserState());
+        ASSERT_TRUE(removeTree(supJournal));
+        makeUserFolders({"norvale rm race one", "norvale rm race two"});
+        for (const std::string& folder : userFolders_)
+            ASSERT_TRUE(createFolders(joinPath(folder, offset)));
+        // The later of the two in listing order is served after another run.
+        const std::vector<std::string> names = foldersUnder(root);
+        const auto first = std::find(names.begin(), names.end(), "norvale rm race one");
+        const auto second = std::find(names.begin(), names.end(), "norvale rm race two");
+        ASSERT_TRUE(first != names.end() && second != names.end());
+        const std::string served = root + *std::min(first, second);
+        const std::string turned = root + *std::max(first, second);
+        ASSERT_TRUE(writeWholeFile(hold, "held"));
+
+        RunningChild remover;
+        ASSERT_TRUE(remover.start(programs_.file(kRemover), "--allusers", testBinFolder()));
+        ASSERT_TRUE(standin::waitForEvent(supJournal, "start", kChildTimeoutMs));
+        if (row == USER_FOLDER) {
+            ASSERT_TRUE(removeTree(turned));
+            ASSERT_TRUE(makeFolderLink(turned, elsewhere));
+        } else {
+            const std::string onTheWay = joinPath(turned, firstOffsetFolder);
+            ASSERT_TRUE(removeTree(onTheWay));
+            ASSERT_TRUE(makeFolderLink(onTheWay, joinPath(elsewhere, firstOffsetFolder)));
+        }
+        ASSERT_TRUE(removeTree(hold));
+        ASSERT_TRUE(remover.waitFor(kChildTimeoutMs));
+        EXPECT_EQ(0, remover.exitCode());
+
+        const std::vector<std::string> lines = supCommandLines();
+        for (const std::string& line : lines)
+            EXPECT_EQ(std::string::npos, line.find(turned + "\\"));
+        const std::string servedLine = allUsersLine(served + "\\" + offset + "\\Norvale");
+        EXPECT_EQ(1, std::count(lines.begin(), lines.end(), servedLine));
+        const std::string text = log();
+        EXPECT_EQ(1u, countOf(text, " [I] Found user dir: '" + turned + "\\" + offset +
+                                        "\\Norvale'\r\n"));
+        const std::string skippedLine = " [?] Skipped user dir '" + turned +
+                                        "': it or a folder on the way to its product folder "
+                                        "is a link\r\n";
+        EXPECT_EQ(1u, countOf(text, skippedLine));
+        EXPECT_LT(text.find("Final params"), text.find(skippedLine));
+        EXPECT_TRUE(feedbackLink().present);
+
+        for (const std::string& folder : userFolders_) ASSERT_TRUE(removeTree(folder));
+        userFolders_.clear();
+        removeFeedbackLink();
+    }
 }
 
 // Where the current user's application data lies below the profile in a

@@ -13,6 +13,9 @@ namespace standin {
 constexpr const char kKeyExitCodes[] = "exit_codes";
 constexpr const char kKeyRunMs[] = "run_ms";
 constexpr const char kKeyIgnoreClose[] = "ignore_close";
+// The set-up processor's: its run waits before it exits for as long as the
+// file at this path exists, so that a test can act while the parent waits.
+constexpr const char kKeyHoldWhile[] = "hold_while";
 
 class Control {
 public:
