@@ -1,6 +1,7 @@
 #include "taskctl/status.h"
 
 #include "common/handles.h"
+#include "taskctl/console_text.h"
 
 namespace taskctl {
 
@@ -24,10 +25,9 @@ void printStatus(DWORD status, FILE* out) {
         nullptr, status, kUserDefaultLanguage, reinterpret_cast<LPSTR>(&buffer), 0, nullptr);
     text.reset(buffer);
     if (length != 0 && buffer != nullptr)
-        std::fprintf(out, "[0x%08lX]: %s", static_cast<unsigned long>(status), buffer);
+        printText(out, "[0x%08lX]: %s", static_cast<unsigned long>(status), buffer);
     else
-        std::fprintf(out, "[0x%08lX]: Error\n", static_cast<unsigned long>(status));
-    std::fflush(out);
+        printText(out, "[0x%08lX]: Error\n", static_cast<unsigned long>(status));
 }
 
 }  // namespace taskctl

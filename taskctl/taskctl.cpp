@@ -1,6 +1,7 @@
 #include "taskctl/taskctl.h"
 
 #include "common/options.h"
+#include "taskctl/console_text.h"
 #include "taskctl/launcher_restart.h"
 #include "taskctl/process_owner.h"
 #include "taskctl/status.h"
@@ -44,7 +45,7 @@ bool ownOwnerFilter(unsigned mask, std::string& owner, FILE* out) {
         printStatus(error, out);
         return false;
     }
-    std::fprintf(out, "User context '%s'\n", owner.c_str());
+    printText(out, "User context '%s'\n", owner.c_str());
     return true;
 }
 
@@ -75,8 +76,7 @@ DWORD runOperations(unsigned mask, FILE* out) {
 }  // namespace
 
 void printHelp(FILE* out) {
-    std::fputs(kHelpText, out);
-    std::fflush(out);
+    writeText(out, kHelpText);
 }
 
 DWORD runTaskctl(int argc, char** argv, FILE* out) {
@@ -88,8 +88,8 @@ DWORD runTaskctl(int argc, char** argv, FILE* out) {
     char* maskText = nullptr;
     if (findOption(argc, argv, "-f", &maskText) && maskText != nullptr) {
         long mask = parseMask(maskText);
-        std::fprintf(out, "Starting norvale-taskctl.exe with parameter -f %lu...\n",
-                     static_cast<unsigned long>(mask));
+        printText(out, "Starting norvale-taskctl.exe with parameter -f %lu...\n",
+                  static_cast<unsigned long>(mask));
         status = runOperations(operationsOf(mask), out);
     }
     printStatus(status, out);

@@ -157,9 +157,12 @@ std::string shortPathOf(const std::wstring& path) {
 }
 
 std::wstring wide(const std::string& text) {
-    wchar_t buffer[MAX_PATH] = {};
-    MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer, MAX_PATH);
-    return buffer;
+    int size = static_cast<int>(text.size());
+    int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring converted(static_cast<size_t>(length), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text.data(), size, &converted[0], length);
+    return converted;
 }
 
 bool writeWholeFile(const std::string& path, const std::string& bytes) {

@@ -37,7 +37,7 @@ bool makeFolderLink(const std::string& link, const std::string& target);
 // The short (8.3) form of an existing path given by its wide name, as the
 // ANSI interface opens it; empty when it has none.
 std::string shortPathOf(const std::wstring& path);
-// An ANSI text (a path) in its wide form.
+// An ANSI text (a path, a program's output) in its wide form, of any length.
 std::wstring wide(const std::string& text);
 
 // Writes bytes as the whole content of path (created or replaced).

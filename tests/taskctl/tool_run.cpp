@@ -19,6 +19,37 @@ norvale::FileHandle createCaptureFile(const std::string& path) {
                                            CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
+// Starts the tool with the given (inheritable) standard streams and waits
+// for it; the streams are the caller's to read.
+ToolRun runWithStreams(const std::string& toolPath, const std::string& arguments, HANDLE error,
+                       HANDLE output, DWORD timeoutMs) {
+    ToolRun run;
+    std::string line = norvale::testbed::childCommandLine(toolPath, arguments);
+    std::vector<char> writable(line.begin(), line.end());
+    writable.push_back('\0');
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nullptr;
+    startup.hStdOutput = output;
+    startup.hStdError = error;
+    PROCESS_INFORMATION started = {};
+    DWORD startTick = GetTickCount();
+    if (!CreateProcessA(toolPath.c_str(), writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        nullptr, &startup, &started))
+        return run;
+    norvale::ProcessInfo tool;
+    tool.adopt(started);
+    if (WaitForSingleObject(tool.process(), timeoutMs) != WAIT_OBJECT_0) {
+        TerminateProcess(tool.process(), norvale::testbed::kKilledExitCode);
+        WaitForSingleObject(tool.process(), timeoutMs);
+    } else {
+        run.finished = GetExitCodeProcess(tool.process(), &run.exitCode) != FALSE;
+    }
+    run.elapsedMs = GetTickCount() - startTick;
+    return run;
+}
+
 }  // namespace
 
 ToolRun runTool(const std::string& toolPath, const std::string& arguments, DWORD timeoutMs) {
@@ -31,34 +62,16 @@ ToolRun runTool(const std::string& toolPath, const std::string& arguments, DWORD
         norvale::FileHandle errorFile = createCaptureFile(errorPath);
         norvale::FileHandle outputFile = createCaptureFile(outputPath);
         if (!errorFile || !outputFile) return run;
-
-        std::string line = norvale::testbed::childCommandLine(toolPath, arguments);
-        std::vector<char> writable(line.begin(), line.end());
-        writable.push_back('\0');
-        STARTUPINFOA startup = {};
-        startup.cb = sizeof(startup);
-        startup.dwFlags = STARTF_USESTDHANDLES;
-        startup.hStdInput = nullptr;
-        startup.hStdOutput = outputFile.get();
-        startup.hStdError = errorFile.get();
-        PROCESS_INFORMATION started = {};
-        DWORD startTick = GetTickCount();
-        if (!CreateProcessA(toolPath.c_str(), writable.data(), nullptr, nullptr, TRUE, 0, nullptr,
-                            nullptr, &startup, &started))
-            return run;
-        norvale::ProcessInfo tool;
-        tool.adopt(started);
-        if (WaitForSingleObject(tool.process(), timeoutMs) != WAIT_OBJECT_0) {
-            TerminateProcess(tool.process(), norvale::testbed::kKilledExitCode);
-            WaitForSingleObject(tool.process(), timeoutMs);
-        } else {
-            run.finished = GetExitCodeProcess(tool.process(), &run.exitCode) != FALSE;
-        }
-        run.elapsedMs = GetTickCount() - startTick;
+        run = runWithStreams(toolPath, arguments, errorFile.get(), outputFile.get(), timeoutMs);
     }
     run.standardError = norvale::testbed::readWholeFile(errorPath).value_or("");
     run.standardOutput = norvale::testbed::readWholeFile(outputPath).value_or("");
     return run;
+}
+
+ToolRun runToolOnConsole(const std::string& toolPath, const std::string& arguments,
+                         HANDLE screen, DWORD timeoutMs) {
+    return runWithStreams(toolPath, arguments, screen, screen, timeoutMs);
 }
 
 std::vector<DWORD> statusCodes(const std::string& output) {

@@ -26,6 +26,12 @@ constexpr DWORD kToolTimeoutMs = 45000;
 ToolRun runTool(const std::string& toolPath, const std::string& arguments,
                 DWORD timeoutMs = kToolTimeoutMs);
 
+// Starts toolPath the same way with both its standard streams on screen, a
+// console screen buffer of this process's console that the tool inherits;
+// the streams are left empty in the result.
+ToolRun runToolOnConsole(const std::string& toolPath, const std::string& arguments,
+                         HANDLE screen, DWORD timeoutMs = kToolTimeoutMs);
+
 // The codes of the "[0x%08X]: " status lines in output, in order.
 std::vector<DWORD> statusCodes(const std::string& output);
 
