@@ -1,6 +1,6 @@
-// Cost of one log line: LogFile::logf (size check, format, open, write,
-// flush, close) against a bare open-append-close of the same bytes, in the
-// same process, in alternating rounds.
+// Cost of one log line: LogFile::logf (open, line lock, size check, format,
+// write, flush, close) against a bare open-append-close of the same bytes,
+// in the same process, in alternating rounds.
 #include <windows.h>
 
 #include <cstdio>

@@ -119,6 +119,38 @@ using LocalMemory = UniqueHandle<LocalMemoryTraits>;
 using Sid = UniqueHandle<SidTraits>;
 using WindowsHook = UniqueHandle<WindowsHookTraits>;
 
+// An exclusive lock on a byte range of an open file, released when it goes
+// out of scope. The file handle stays with its owner and must outlive the
+// lock. Taking it waits for any other holder of the range; a lock that cannot
+// be taken at all (an error, a file system without locks) leaves the owner
+// empty, and the caller decides whether to go on without it.
+class FileRangeLock {
+public:
+    FileRangeLock(HANDLE file, ULONGLONG offset, DWORD length) noexcept
+        : file_(file), length_(length) {
+        range_.Offset = static_cast<DWORD>(offset);
+        range_.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        if (file_ == INVALID_HANDLE_VALUE ||
+            !LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, length_, 0, &range_))
+            file_ = INVALID_HANDLE_VALUE;
+    }
+    FileRangeLock(const FileRangeLock&) = delete;
+    FileRangeLock& operator=(const FileRangeLock&) = delete;
+    ~FileRangeLock() {
+        if (!locked()) return;
+        DWORD lastError = GetLastError();
+        UnlockFileEx(file_, 0, length_, 0, &range_);
+        SetLastError(lastError);
+    }
+
+    bool locked() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
+
+private:
+    HANDLE file_;
+    DWORD length_;
+    OVERLAPPED range_ = {};
+};
+
 // Both handles of a started process, closed together: a leaked thread handle
 // per child start is the classic leak of a program that supervises for days.
 class ProcessInfo {

@@ -1,14 +1,14 @@
 #include "common/log_file.h"
 
+#include "common/handles.h"
 #include "common/paths.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <io.h>
 #include <memory>
+#include <utility>
 
 const char* const logTexts[13] = {
     "No error.",
@@ -33,6 +33,17 @@ constexpr int kTextTimeStamp = 10;
 constexpr int kTextClosed = 11;
 
 const char* const kLevelMarks[3] = {"[I]", "[?]", "[!]"};
+
+// Time stamp, level mark, message.
+constexpr char kLineFormat[] = "%s %s %s\r\n";
+
+// One byte far beyond any real end of a log. Every writer of the file locks
+// it exclusively from its size check to the end of its write, so that the
+// emptying at the limit and each line are done whole when several programs
+// write one log at once: appending alone is not atomic under Wine, two
+// writers can both seek to the same end and write over each other.
+constexpr ULONGLONG kLineLockOffset = 0x7FFFFFFFFFFFFFFEull;
+constexpr DWORD kLineLockLength = 1;
 
 // Levels outside 0..2 are never meant to be passed; they are shown with the
 // nearest mark instead of reading past the table.
@@ -88,20 +99,24 @@ LOG_ERRS::ERR_ID formatTimeStamp(TextBuffer& out) {
                        local->tm_mday, local->tm_hour, local->tm_min, local->tm_sec);
 }
 
-// Closes a low-level descriptor when it goes out of scope.
-class Descriptor {
-public:
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(const Descriptor&) = delete;
-    Descriptor& operator=(const Descriptor&) = delete;
-    ~Descriptor() {
-        if (fd_ >= 0) _close(fd_);
-    }
-    int get() const { return fd_; }
+// The whole line in one buffer, so that it reaches the file in one write
+// whatever its length.
+LOG_ERRS::ERR_ID formatLine(TextBuffer& line, int level, const char* format, va_list args) {
+    TextBuffer message;
+    LOG_ERRS::ERR_ID code = formatText(message, format, args);
+    if (code != LOG_ERRS::ERR_NONE) return code;
+    TextBuffer timeStamp;
+    code = formatTimeStamp(timeStamp);
+    if (code != LOG_ERRS::ERR_NONE) return code;
+    return formatTextf(line, kLineFormat, timeStamp.get(), levelMark(level), message.get());
+}
 
-private:
-    int fd_;
-};
+// Takes the line lock on the stream's file. A file that cannot be locked is
+// still written, without the lock: a log never stops a program.
+norvale::FileRangeLock lockLines(std::FILE* stream) {
+    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
+    return norvale::FileRangeLock(file, kLineLockOffset, kLineLockLength);
+}
 
 }  // namespace
 
@@ -128,18 +143,37 @@ void LogFile::closeStream() {
     if (std::fclose(closing) != 0) throw LOG_ERRS::ERR_FILE_CLOSE;
 }
 
-// Empties the file once it has reached maxSize; the log is never rotated.
+// After a failure, whose code is the one reported: a stream that is not kept
+// open holds no handle on the file between lines.
+void LogFile::dropStream() {
+    if (!keepOpen && stream) std::fclose(std::exchange(stream, nullptr));
+}
+
+// Empties the open stream's file once it has reached maxSize; the log is
+// never rotated. The caller holds the line lock.
 void LogFile::checkSize() {
     if (maxSize == 0) return;
-    Descriptor fd(_open(fileName, _O_RDWR | _O_BINARY));
-    if (fd.get() < 0) {
-        if (errno == ENOENT) return;
-        throw LOG_ERRS::ERR_FILE_OPEN;
-    }
-    const __int64 length = _filelengthi64(fd.get());
+    const int fd = _fileno(stream);
+    const __int64 length = _filelengthi64(fd);
     if (length < 0) throw LOG_ERRS::ERR_FILE_OPEN;
-    if (static_cast<unsigned __int64>(length) >= maxSize && _chsize(fd.get(), 0) != 0)
+    if (static_cast<unsigned __int64>(length) >= maxSize && _chsize(fd, 0) != 0)
         throw LOG_ERRS::ERR_FILE_OPEN;
+}
+
+// Under the line lock: the size check, then the whole line in one _write
+// past the stream's buffer (which would split a line longer than itself into
+// several writes), and the flush. Returns the line's length, or -1 when the
+// write or the flush failed.
+int LogFile::writeLockedLine(int level, const char* format, va_list args) {
+    const norvale::FileRangeLock lock = lockLines(stream);
+    checkSize();
+    TextBuffer line;
+    const LOG_ERRS::ERR_ID code = formatLine(line, level, format, args);
+    if (code != LOG_ERRS::ERR_NONE) throw code;
+    const unsigned length = static_cast<unsigned>(std::strlen(line.get()));
+    const int written = _write(_fileno(stream), line.get(), length);
+    const bool flushed = std::fflush(stream) == 0;
+    return flushed && written == static_cast<int>(length) ? written : -1;
 }
 
 void LogFile::open(const char* path) {
@@ -147,11 +181,15 @@ void LogFile::open(const char* path) {
         if (std::strlen(path) >= sizeof fileName) throw LOG_ERRS::ERR_FILENAME_TOO_LONG;
         std::strcpy(fileName, path);
         if (!createPathDirectories(fileName)) throw LOG_ERRS::ERR_DIRECTORY;
-        checkSize();
         if (!stream) openStream();
+        {
+            const norvale::FileRangeLock lock = lockLines(stream);
+            checkSize();
+        }
         log(LOG_INFO, logTexts[kTextStarted]);
         if (!keepOpen && stream) closeStream();
     } catch (LOG_ERRS::ERR_ID code) {
+        dropStream();
         fail(code);
     }
 }
@@ -171,27 +209,18 @@ int LogFile::log(int level, const char* text) {
 int LogFile::vlogf(int level, const char* format, va_list args) {
     if (level < minLevel) return 0;
     try {
+        // A stream kept open is closed and opened again around the size
+        // check; the check runs on the stream that writes the line.
         if (keepOpen && stream) closeStream();
-        checkSize();
-        if (keepOpen && !stream) openStream();
-
-        TextBuffer message;
-        LOG_ERRS::ERR_ID code = formatText(message, format, args);
-        if (code != LOG_ERRS::ERR_NONE) throw code;
-        TextBuffer timeStamp;
-        code = formatTimeStamp(timeStamp);
-        if (code != LOG_ERRS::ERR_NONE) throw code;
-
-        if (!keepOpen && !stream) openStream();
-        const int written =
-            std::fprintf(stream, "%s %s %s\r\n", timeStamp.get(), levelMark(level), message.get());
-        const bool flushed = std::fflush(stream) == 0;
+        if (!stream) openStream();
+        const int written = writeLockedLine(level, format, args);
         if (!keepOpen) closeStream();
         // A write that failed outright is reported like a failed flush, so a
         // caller never sees a negative count.
-        if (!flushed || written < 0) throw LOG_ERRS::ERR_FLUSH;
+        if (written < 0) throw LOG_ERRS::ERR_FLUSH;
         return written;
     } catch (LOG_ERRS::ERR_ID code) {
+        dropStream();
         fail(code);
         return 0;
     }

@@ -54,8 +54,10 @@ private:
     int vlogf(int level, const char* format, va_list args);
     void fail(LOG_ERRS::ERR_ID code) const;
     void checkSize();
+    int writeLockedLine(int level, const char* format, va_list args);
     void openStream();
     void closeStream();
+    void dropStream();
 
     char fileName[260];
     std::FILE* stream;

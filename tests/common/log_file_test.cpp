@@ -1,16 +1,22 @@
 #include "common/log_file.h"
 
 #include "common/handles.h"
+#include "tests/support/child_runner.h"
 #include "tests/support/log_lines.h"
 #include "tests/support/test_files.h"
 
 #include <gtest/gtest.h>
 
+#include <map>
+#include <numeric>
 #include <regex>
 #include <string>
 #include <vector>
 
+using norvale::testbed::binPath;
 using norvale::testbed::folderExists;
+using norvale::testbed::kChildTimeoutMs;
+using norvale::testbed::RunningChild;
 using norvale::testbed::TempFolder;
 using norvale::testbed::writeWholeFile;
 
@@ -211,6 +217,24 @@ TEST(LogFile, ReadOnlyLogIsSkippedWhenQuietAndThrownOtherwise) {
     EXPECT_EQ(before, contentOf(path));
 }
 
+// Devices take no byte-range locks; a line for one is written without the
+// lock, as on any file the lock cannot be taken on.
+TEST(LogFile, FileThatCannotBeLockedIsStillWritten) {
+    for (const char* device : {"NUL", "Z:\\dev\\null"}) {
+        SCOPED_TRACE(device);
+        {
+            norvale::FileHandle file(CreateFileA(device, GENERIC_WRITE, FILE_SHARE_WRITE,
+                                                 nullptr, OPEN_EXISTING, 0, nullptr));
+            ASSERT_TRUE(file.valid());
+            ASSERT_FALSE(norvale::FileRangeLock(file.get(), 0, 1).locked());
+        }
+        LogFile loud(LOG_INFO, false, kLimit, false);
+        EXPECT_NO_THROW(loud.open(device));
+        EXPECT_EQ(21 + 5 + 4 + 2, loud.log(LOG_INFO, "line"));
+        EXPECT_NO_THROW(loud.close());
+    }
+}
+
 TEST(LogFile, OverlongPathIsRefusedAndTheNameKept) {
     TempFolder dir;
     const std::string good = dir.file("good.log");
@@ -242,4 +266,127 @@ TEST(LogFile, OverlongPathIsRefusedAndTheNameKept) {
     EXPECT_NO_THROW(quiet.open(overlong.c_str()));
     EXPECT_EQ(good, quiet.name());
     EXPECT_EQ(2u, splitLogLines(contentOf(good)).size());
+}
+
+namespace {
+
+// What the writers of one round left in their log: each writer's line
+// numbers in file order, the counts of the logger's own lines, and every
+// line that is not a whole "<stamp> [I] <text>" line of a writer.
+struct WritersLog {
+    std::map<int, std::vector<int>> numbers;
+    int started = 0;
+    int closed = 0;
+    std::vector<std::string> torn;
+};
+
+WritersLog readWritersLog(const std::string& content) {
+    const std::regex whole(kStamp +
+                           R"( \[I\] (Logfile started\.|Logfile closed\.|writer (\d+) line (\d+)))");
+    WritersLog log;
+    for (const std::string& line : splitLogLines(content)) {
+        std::smatch match;
+        if (!std::regex_match(line, match, whole))
+            log.torn.push_back(line);
+        else if (match[2].matched)
+            log.numbers[std::stoi(match[2])].push_back(std::stoi(match[3]));
+        else if (match[1] == "Logfile started.")
+            ++log.started;
+        else
+            ++log.closed;
+    }
+    return log;
+}
+
+// first, first + 1, ..., last.
+std::vector<int> numbersFrom(int first, int last) {
+    std::vector<int> run(last < first ? 0 : last - first + 1);
+    std::iota(run.begin(), run.end(), first);
+    return run;
+}
+
+// Starts writers of one log so that they all begin at the same moment: each
+// releases the ready semaphore once and then waits for the go event.
+class WritersRound {
+public:
+    WritersRound(const std::string& log, int writers, int lines, unsigned limit)
+        : children_(writers) {
+        static int round = 0;
+        const std::string name = "norvale-test-log-writers-" +
+                                 std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(++round);
+        ready_.reset(CreateSemaphoreA(nullptr, 0, writers, (name + "-ready").c_str()));
+        go_.reset(CreateEventA(nullptr, TRUE, FALSE, (name + "-go").c_str()));
+        for (int w = 0; w < writers && ready_ && go_; ++w)
+            children_[w].start(binPath("log_writer_child.exe"),
+                               "\"" + log + "\" " + name + "-ready " + name + "-go " +
+                                   std::to_string(w) + " " + std::to_string(lines) + " " +
+                                   std::to_string(limit));
+    }
+
+    // True when every writer was ready, began and ended with exit code 0.
+    bool run() {
+        for (const RunningChild& child : children_)
+            if (!child.started()) return false;
+        for (std::size_t i = 0; i < children_.size(); ++i)
+            if (WaitForSingleObject(ready_.get(), kChildTimeoutMs) != WAIT_OBJECT_0) return false;
+        if (!SetEvent(go_.get())) return false;
+        for (RunningChild& child : children_)
+            if (!child.waitFor(kChildTimeoutMs) || child.exitCode() != 0) return false;
+        return true;
+    }
+
+private:
+    std::vector<RunningChild> children_;
+    norvale::KernelHandle ready_;
+    norvale::KernelHandle go_;
+};
+
+}  // namespace
+
+// Many copies of a program writing one log at the same moment: every line
+// stays whole and none is lost, also when the size limit empties the file
+// again and again under them (then each writer's lines that are left are the
+// end of what it wrote, without gaps).
+TEST(LogFile, ConcurrentWritersKeepEveryLineWhole) {
+    struct Case {
+        const char* what;
+        unsigned limit;
+        bool emptied;
+    };
+    const Case cases[] = {
+        {"the programs' limit, not reached", kLimit, false},
+        {"a small limit, reached many times", 8192, true},
+    };
+    constexpr int kWriters = 16;
+    constexpr int kLines = 100;
+    constexpr int kRounds = 3;
+    for (const Case& c : cases) {
+        for (int round = 1; round <= kRounds; ++round) {
+            SCOPED_TRACE(testing::Message() << c.what << ", round " << round);
+            TempFolder dir;
+            const std::string path = dir.file("writers.log");
+            ASSERT_TRUE(WritersRound(path, kWriters, kLines, c.limit).run());
+
+            const std::string content = contentOf(path);
+            const WritersLog log = readWritersLog(content);
+            ASSERT_GE(content.size(), 2u);
+            EXPECT_EQ("\r\n", content.substr(content.size() - 2));
+            EXPECT_TRUE(log.torn.empty()) << log.torn.size() << " torn, the first: "
+                                          << (log.torn.empty() ? "" : log.torn[0]);
+            if (!c.emptied) {
+                EXPECT_EQ(kWriters, log.started);
+                EXPECT_EQ(kWriters, log.closed);
+                EXPECT_EQ(static_cast<std::size_t>(kWriters), log.numbers.size());
+            } else {
+                EXPECT_LT(splitLogLines(content).size(), kWriters * (kLines + 2u));
+            }
+            std::vector<int> gapped;
+            for (const auto& [writer, numbers] : log.numbers)
+                if (numbers != numbersFrom(c.emptied ? numbers.front() : 1, kLines))
+                    gapped.push_back(writer);
+            EXPECT_TRUE(gapped.empty()) << "writers with lost lines: "
+                                        << testing::PrintToString(gapped);
+        }
+    }
 }
