@@ -1,5 +1,6 @@
 // Owners for Win32 handles, one type per kind, each knowing the value its
 // API returns on failure, so "closed on every path" holds by construction.
+// The owner of a C runtime stream (FILE*) is in crt_file.h.
 #pragma once
 
 #include <windows.h>

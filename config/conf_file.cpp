@@ -3,6 +3,9 @@
 #include "config/conf_exceptions.h"
 #include "config/conf_text.h"
 
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
 #include <stdexcept>
 #include <typeinfo>
 #include <utility>
@@ -58,31 +61,100 @@ void dispatchLine(const ConfKeyTable& table, const std::string& key, const std::
     }
 }
 
+std::size_t ConfText::read(char* buffer, std::size_t size) {
+    const std::size_t count = std::min(size, text_.size() - next_);
+    text_.copy(buffer, count, next_);
+    next_ += count;
+    return count;
+}
+
 namespace {
 
-// One line without its delimiter; false at the end of the text. A carriage
-// return before a line feed is dropped on every platform, not only where the
-// text mode of the runtime already does it.
-bool readLine(std::istream& in, std::string& line, char delimiter) {
-    if (!std::getline(in, line, delimiter)) return false;
-    if (delimiter == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
-    return true;
-}
+// Bytes asked of a source at a time.
+const std::size_t kReadChunk = 4096;
+// Text mode of the C runtime: "t" keeps the carriage return strip and the
+// Ctrl-Z end whatever the program's default mode is.
+const char kReadTextMode[] = "rt";
+
+// The lines of a source, each without its delimiter. A failure of the source
+// or of the memory for a line ends the lines, and failed() tells it apart
+// from the end of the text.
+class LineReader {
+public:
+    explicit LineReader(ConfSource& source) : source_(source) {}
+
+    // The next line; false at the end of the text or once reading failed. A
+    // last line without delimiter is still a line. A carriage return before
+    // a line feed is dropped on every platform, not only where the text mode
+    // of the runtime already does it.
+    bool next(std::string& line, char delimiter) {
+        line.clear();
+        if (failed_) return false;
+        try {
+            if (!appendUpTo(line, delimiter)) return false;
+        } catch (...) {
+            failed_ = true;
+            return false;
+        }
+        if (delimiter == '\n' && !line.empty() && line.back() == '\r') line.pop_back();
+        return true;
+    }
+
+    bool failed() const { return failed_; }
+
+private:
+    // Appends the bytes up to the delimiter, which is consumed; false when
+    // the text had none left.
+    bool appendUpTo(std::string& line, char delimiter) {
+        bool consumed = false;
+        while (begin_ != end_ || refill()) {
+            consumed = true;
+            const char* start = buffer_ + begin_;
+            const void* found = std::memchr(start, delimiter, end_ - begin_);
+            const std::size_t length =
+                found ? static_cast<std::size_t>(static_cast<const char*>(found) - start) : end_ - begin_;
+            line.append(start, length);
+            begin_ += length;
+            if (found) {
+                ++begin_;
+                return true;
+            }
+        }
+        return consumed;
+    }
+
+    bool refill() {
+        if (ended_) return false;
+        begin_ = 0;
+        end_ = source_.read(buffer_, sizeof buffer_);
+        ended_ = end_ == 0;
+        return !ended_;
+    }
+
+    ConfSource& source_;
+    char buffer_[kReadChunk];
+    std::size_t begin_ = 0;
+    std::size_t end_ = 0;
+    bool ended_ = false;
+    bool failed_ = false;
+};
 
 }  // namespace
 
-void ConfParser::parseStream(std::istream& in, const ConfKeyTable& table,
+bool ConfParser::parseSource(ConfSource& source, const ConfKeyTable& table,
                              std::vector<ConfError>& errors, char delimiter) {
     endReached = false;
+    LineReader lines(source);
     std::string line;
     std::string key;
     std::string value;
     std::string::size_type commentPos;
-    while (readLine(in, line, delimiter)) {
+    while (lines.next(line, delimiter)) {
         splitLine(line, key, value, commentPos);
         if (endReached) break;
         dispatchLine(table, key, value, errors);
     }
+    return !lines.failed();
 }
 
 ConfFile::ConfFile(std::string filePath, std::string endMarker, std::string separator,
@@ -91,19 +163,29 @@ ConfFile::ConfFile(std::string filePath, std::string endMarker, std::string sepa
       filePath(std::move(filePath)) {}
 
 void ConfFile::open() {
-    clear();
     // Read-only text mode. The runtime opens it sharing read and write, so a
-    // file that the mail proxy holds open can still be read.
-    std::fstream::open(filePath, std::ios::in);
-    if (fail()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileCannotOpen, filePath));
+    // file that the mail proxy holds open can still be read. A file still
+    // open from a read that an exception ended is not opened twice.
+    const bool stillOpen = isOpen();
+    if (!stillOpen) file_.reset(std::fopen(filePath.c_str(), kReadTextMode));
+    if (stillOpen || !file_)
+        throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileCannotOpen, filePath));
+}
+
+std::size_t ConfFile::read(char* buffer, std::size_t size) {
+    if (!file_) return 0;
+    const std::size_t count = std::fread(buffer, 1, size, file_.get());
+    if (count == 0 && std::ferror(file_.get()))
+        throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileReadFailed, filePath));
+    return count;
 }
 
 void ConfFile::parse(const ConfKeyTable& table, std::vector<ConfError>& errors, char delimiter) {
     open();
-    if (!is_open()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileNotOpen, filePath));
-    parser.parseStream(*this, table, errors, delimiter);
-    // The line reader sets the bad bit when reading itself failed (memory
-    // exhausted, a read error): what was read is not the whole file.
-    if (bad()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileReadFailed, filePath));
-    close();
+    if (!isOpen()) throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileNotOpen, filePath));
+    // Reading that failed part-way (a read error, memory exhausted) has not
+    // read the whole file.
+    if (!parser.parseSource(*this, table, errors, delimiter))
+        throw orbexcept::runtime_error(conftext::fillPlaceholder(kConfFileReadFailed, filePath));
+    file_.reset();
 }

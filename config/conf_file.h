@@ -4,12 +4,14 @@
 // collected as ConfError records and the reading goes on.
 #pragma once
 
+#include "common/crt_file.h"
+
 #include <boost/function.hpp>
 
-#include <fstream>
-#include <istream>
+#include <cstddef>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Takes one value text and stores its converted value, or throws
@@ -32,6 +34,26 @@ extern const char kConfFileReadFailed[];
 extern const char kConfParserLogicalError[];
 extern const char kConfParserBadCastError[];
 
+// The bytes of a text, read from its start in pieces.
+class ConfSource {
+public:
+    virtual ~ConfSource() = default;
+    // Copies the next bytes of the text, at most size, into buffer and says
+    // how many; 0 at the end of the text. Throws when reading fails.
+    virtual std::size_t read(char* buffer, std::size_t size) = 0;
+};
+
+// A text in memory.
+class ConfText : public ConfSource {
+public:
+    explicit ConfText(std::string text) : text_(std::move(text)) {}
+    std::size_t read(char* buffer, std::size_t size) override;
+
+private:
+    std::string text_;
+    std::size_t next_ = 0;
+};
+
 // The line syntax and the state of the end marker.
 class ConfParser {
 public:
@@ -44,9 +66,11 @@ public:
                    std::string::size_type& commentPos);
     // Sets endReached when the line begins with the marker.
     void checkEnd(const std::string& line);
-    // Reads every line of in up to the end marker and runs the handlers.
-    // The file reader and in-memory texts share it.
-    void parseStream(std::istream& in, const ConfKeyTable& table, std::vector<ConfError>& errors,
+    // Reads every line of the source up to the end marker and runs the
+    // handlers. The file reader and in-memory texts share it. False when
+    // reading the source failed part-way (it threw, or memory for a line ran
+    // out): the lines before stay applied, the rest is not read.
+    bool parseSource(ConfSource& source, const ConfKeyTable& table, std::vector<ConfError>& errors,
                      char delimiter);
 
     std::string separator;
@@ -60,9 +84,11 @@ public:
 void dispatchLine(const ConfKeyTable& table, const std::string& key, const std::string& value,
                   std::vector<ConfError>& errors);
 
-// One read of one file. The file is opened for reading only, sharing read
-// and write with whoever else has it open.
-class ConfFile : public std::fstream {
+// One read of one file through the C runtime, in text mode (a carriage
+// return before a line feed is dropped, Ctrl-Z ends the file). The file is
+// opened for reading only, sharing read and write with whoever else has it
+// open.
+class ConfFile : public ConfSource {
 public:
     ConfFile(std::string filePath, std::string endMarker, std::string separator,
              std::string comment);
@@ -71,9 +97,17 @@ public:
     // orbexcept::runtime_error when the file cannot be opened or reading it
     // fails part-way.
     void parse(const ConfKeyTable& table, std::vector<ConfError>& errors, char delimiter);
-    // Opens filePath for reading in text mode; throws when that fails.
+    // Opens filePath for reading in text mode; throws when that fails, also
+    // when the file is still open from an earlier call.
     void open();
+    bool isOpen() const { return file_ != nullptr; }
+    // The next bytes of the open file; throws orbexcept::runtime_error when
+    // reading fails.
+    std::size_t read(char* buffer, std::size_t size) override;
 
     ConfParser parser;
     std::string filePath;
+
+private:
+    norvale::CrtFile file_;
 };

@@ -5,6 +5,9 @@ namespace conftext {
 namespace {
 const char kWhiteSpace[] = " \t\n\v\f\r";
 const char kPlaceholder[] = "%s";
+// The magnitudes a signed 32-bit number can have, by sign.
+const std::int64_t kLargestPositive = 2147483647;
+const std::int64_t kLargestNegative = 2147483648;
 }  // namespace
 
 bool isSpace(char c) {
@@ -25,6 +28,23 @@ std::string fillPlaceholder(const std::string& format, const std::string& argume
     result += argument;
     result.append(format, at + 2, std::string::npos);
     return result;
+}
+
+bool toInt32(const std::string& text, std::int32_t& number) {
+    std::string::size_type at = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (!text.empty() && (text[0] == '+' || negative)) at = 1;
+    if (at == text.size()) return false;
+    const std::int64_t largest = negative ? kLargestNegative : kLargestPositive;
+    std::int64_t magnitude = 0;
+    for (; at < text.size(); ++at) {
+        const char c = text[at];
+        if (c < '0' || c > '9') return false;
+        magnitude = magnitude * 10 + (c - '0');
+        if (magnitude > largest) return false;
+    }
+    number = static_cast<std::int32_t>(negative ? -magnitude : magnitude);
+    return true;
 }
 
 }  // namespace conftext

@@ -3,6 +3,7 @@
 // and above never count, whatever the locale says.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace conftext {
@@ -12,5 +13,10 @@ bool isSpace(char c);
 std::string trim(const std::string& text);
 // The format with its first "%s" replaced by the argument.
 std::string fillPlaceholder(const std::string& format, const std::string& argument);
+// The signed 32-bit number that the whole text writes in decimal: an
+// optional "+" or "-", then one or more digits, leading zeros allowed.
+// False, with number untouched, for anything else: an empty text, a sign
+// alone, white space, any other byte, a value outside the 32-bit range.
+bool toInt32(const std::string& text, std::int32_t& number);
 
 }  // namespace conftext

@@ -3,7 +3,6 @@
 #include "config/conf_exceptions.h"
 #include "config/conf_text.h"
 
-#include <boost/lexical_cast.hpp>
 #include <boost/tokenizer.hpp>
 
 #include <algorithm>
@@ -55,7 +54,7 @@ char toLowerAscii(char c) {
 
 std::int32_t validatePort(const std::string& text) {
     std::int32_t port = 0;
-    bool converted = boost::conversion::try_lexical_convert(conftext::trim(text), port);
+    bool converted = conftext::toInt32(conftext::trim(text), port);
     if (!converted || port < kLowestPort || port > kHighestPort)
         throw fendrel::invalid_argument("'" + text + kBadPortSuffix);
     return port;

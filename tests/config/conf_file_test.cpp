@@ -8,7 +8,6 @@
 
 #include <chrono>
 #include <new>
-#include <streambuf>
 #include <string>
 #include <stdexcept>
 #include <utility>
@@ -136,19 +135,22 @@ TEST(ConfFileErrors, OtherExceptionsEndTheReadingAndKeepWhatWasStored) {
     EXPECT_THROW(again.parse(emptyHandler, errors, '\n'), std::runtime_error);
 }
 
-// Serves its text, then fails the way an allocation inside the line reader
-// fails: the reader catches it and sets the stream's bad bit.
-class FailingSource : public std::streambuf {
+// A reader of a real file whose reading serves the given text, then fails
+// the way an allocation inside the line reader fails: the reader catches it
+// and counts the read as failed.
+class FailingSource : public ConfFile {
 public:
-    explicit FailingSource(std::string text) : text_(std::move(text)) {
-        setg(text_.data(), text_.data(), text_.data() + text_.size());
+    FailingSource(const std::string& path, std::string text)
+        : ConfFile(path, kMarker, "=", "#"), text_(std::move(text)) {}
+
+    std::size_t read(char* buffer, std::size_t size) override {
+        const std::size_t served = text_.read(buffer, size);
+        if (served == 0) throw std::bad_alloc();
+        return served;
     }
 
-protected:
-    int_type underflow() override { throw std::bad_alloc(); }
-
 private:
-    std::string text_;
+    ConfText text_;
 };
 
 // Reading that fails part-way is a failed read, not half a file read well.
@@ -168,9 +170,7 @@ TEST(ConfFileErrors, ReadingThatFailsPartWayThrowsWithThePath) {
         ConfKeyTable table;
         table["LSP_PORTS"] = PortListValue(ports, ",;");
         std::vector<ConfError> errors;
-        ConfFile reader(file.path(), kMarker, "=", "#");
-        FailingSource source(c.served);
-        static_cast<std::ios&>(reader).rdbuf(&source);
+        FailingSource reader(file.path(), c.served);
         try {
             reader.parse(table, errors, '\n');
             ADD_FAILURE() << "no exception";

@@ -42,6 +42,8 @@ TEST(ConfValuesPort, AcceptsOnlyDecimalNumbersFrom1To65535) {
         {"0x19", 0},      {"25.0", 0},        {"+", 0},          {"-", 0},
         {"++25", 0},      {"4294967321", 0},  {"99999999999999999999", 0},
         {"\xA0" "25", 0}, {std::string("2\0" "5", 3), 0},
+        // Any run of leading zeros; no number that wraps round to a port.
+        {std::string(40, '0') + "25", 25}, {"-4294967271", 0}, {"18446744073709551641", 0},
     };
     for (const PortCase& c : cases) {
         SCOPED_TRACE("'" + c.text + "'");

@@ -92,6 +92,8 @@ TEST_F(LauncherConfigTest, ReadsTheKeysWithDefaultsForAbsentOrRefusedValues) {
          {25}, {}, {}},
         {"an indented end marker is a comment",
          "LSP_PORTS=25\n " + kMarker + "\nLSP_PORTS=110\n", 3887, "127.0.0.1", {110}, {}, {}},
+        {"Ctrl-Z ends the file (text mode)", "LSP_PORTS=25\x1A\nLSP_PORTS=110\n", 3887, "127.0.0.1", {25},
+         {}, {}},
     };
     for (const ReadCase& c : cases) {
         SCOPED_TRACE(c.name);

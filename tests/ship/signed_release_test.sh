@@ -3,7 +3,8 @@
 # code-signing certificate: the programs have no debug sections, and their
 # debuglink leads to the debug file that names each program's main; sha256sum
 # accepts SHA256SUMS; osslsigncode accepts every signature; a second signed
-# build gives the same archives; and ship_tests, run from the unpacked
+# build gives the same archives; each program's header has the flags and
+# imports that security reviews check; and ship_tests, run from the unpacked
 # release, reads back each program's version resource and manifest and
 # starts it under Wine.
 #   signed_release_test.sh BUILD_DIR
@@ -59,6 +60,8 @@ for program in "${programs[@]}"; do
     osslsigncode verify -CAfile "$SIGN_CERT" -in "$file" >"$work/verify.log" 2>&1 ||
         fail "$program: osslsigncode verify: $(tail -n 3 "$work/verify.log")"
 done
+
+(cd "$release" && "$root/tests/ship/check_program_headers.sh" "${programs[@]}") || fail "program headers"
 
 . "$root/scripts/wine-env"
 cp "$build/bin/ship_tests.exe" "$build/bin/msgbox_style_hook.dll" "$release/"
