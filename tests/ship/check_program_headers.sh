@@ -7,9 +7,11 @@
 #   check_program_headers.sh PROGRAM...
 set -euo pipefail
 
-# The DLLs the programs import. Others (psapi, vdmdbg, the DLL that
-# ComEnrol++ registers) are loaded at run time, never imported.
-allowed_dlls=" advapi32.dll kernel32.dll msvcrt.dll shell32.dll user32.dll ws2_32.dll "
+# The DLLs the programs import, all of them known DLLs of the system (ole32
+# for the OLE that ComEnrol++ sets up around the server it registers).
+# Others (psapi, vdmdbg, the DLL that ComEnrol++ registers) are loaded at
+# run time, never imported.
+allowed_dlls=" advapi32.dll kernel32.dll msvcrt.dll ole32.dll shell32.dll user32.dll ws2_32.dll "
 # DllCharacteristics bits of the PE optional header.
 dynamic_base=0x0040
 nx_compat=0x0100
