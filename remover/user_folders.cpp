@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstring>
 #include <cwchar>
+#include <initializer_list>
 
 #include "common/handles.h"
 #include "common/log_file.h"
@@ -27,6 +28,21 @@ bool systemFolderPath(int csidl, char (&out)[kMaxPath]) {
     return realShellFolder(csidl, SHGFP_TYPE_CURRENT, out) == S_OK;
 }
 
+// The parts one after another in out; false when they do not fit. Wide
+// paths are joined in buffers rather than in std::wstring, whose library
+// code would be linked in whole and weigh more than the remover's own.
+bool joinWide(std::initializer_list<const wchar_t*> parts, wchar_t (&out)[kMaxPath]) {
+    std::size_t used = 0;
+    for (const wchar_t* part : parts) {
+        const std::size_t length = std::wcslen(part);
+        if (used + length >= kMaxPath) return false;
+        std::wmemcpy(out + used, part, length);
+        used += length;
+    }
+    out[used] = L'\0';
+    return true;
+}
+
 // Where the profile or the application-data folder has no exact ANSI name,
 // the offset is taken from the wide names: a short name belongs to one
 // user's folder, so the offset must lie inside the profile and name the
@@ -34,10 +50,10 @@ bool systemFolderPath(int csidl, char (&out)[kMaxPath]) {
 bool wideOffsetInsideProfile(const wchar_t* profile, const wchar_t* appData, char* out) {
     const std::size_t length = std::wcslen(profile);
     if (std::wcsncmp(appData, profile, length) != 0 || appData[length] != L'\\') return false;
-    const std::wstring offset = std::wstring(L".\\") + (appData + length + 1) + L"\\";
-    if (offset.size() >= kMaxPath) return false;
+    wchar_t offset[kMaxPath];
+    if (!joinWide({L".\\", appData + length + 1, L"\\"}, offset)) return false;
     char text[kMaxPath];
-    if (!exactAnsiText(offset.c_str(), text)) return false;
+    if (!exactAnsiText(offset, text)) return false;
     std::memcpy(out, text, std::strlen(text) + 1);
     return true;
 }
@@ -55,8 +71,8 @@ bool usableEntryName(const wchar_t* rootWide, const wchar_t* name, std::string& 
         out = text;
         return true;
     }
-    const std::wstring full = std::wstring(rootWide) + name;
-    if (full.size() >= kMaxPath || !realAnsiPath(full.c_str(), text)) return false;
+    wchar_t full[kMaxPath];
+    if (!joinWide({rootWide, name}, full) || !realAnsiPath(full, text)) return false;
     const char* last = findLastBackslash(text);
     out = last != nullptr ? last + 1 : text;
     return true;
@@ -121,11 +137,12 @@ std::vector<std::string> listUserDirsUnder(const char* root) {
     wchar_t rootWide[kMaxPath];
     if (MultiByteToWideChar(CP_ACP, 0, root, -1, rootWide, kMaxPath) == 0)
         raiseError(ERROR_NO_SUCH_USER);
-    const std::wstring pattern = std::wstring(rootWide) + kListAllWide;
+    wchar_t pattern[kMaxPath];
+    if (!joinWide({rootWide, kListAllWide}, pattern)) raiseError(ERROR_NO_SUCH_USER);
 
     std::vector<std::string> names;
     WIN32_FIND_DATAW entry;
-    norvale::FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
+    norvale::FindHandle find(FindFirstFileW(pattern, &entry));
     if (!find) {
         // Nothing matched is an empty root; anything else means the users
         // cannot be known, and removing for none of them is no success.

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cstdarg>
+#include <vector>
 
 namespace taskctl {
 
@@ -27,29 +28,35 @@ HANDLE consoleOf(FILE* out) {
     return handle;
 }
 
+// Wide text in a vector rather than a std::wstring: the library code of the
+// wide string would be linked in whole, more than the tool's own code.
+using WideText = std::vector<wchar_t>;
+
 // text as the ANSI code page reads it; empty when it cannot be converted.
-std::wstring fromAnsi(const std::string& text) {
+WideText fromAnsi(const std::string& text) {
     int size = static_cast<int>(text.size());
     int length = MultiByteToWideChar(CP_ACP, 0, text.data(), size, nullptr, 0);
     if (length <= 0) return {};
-    std::wstring wide(static_cast<std::size_t>(length), L'\0');
-    if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, &wide[0], length) != length) return {};
+    WideText wide(static_cast<std::size_t>(length), L'\0');
+    if (MultiByteToWideChar(CP_ACP, 0, text.data(), size, wide.data(), length) != length) return {};
     return wide;
 }
 
-// The ANSI form of wide text that came from the ANSI code page.
-std::string toAnsi(const std::wstring& wide) {
-    int size = static_cast<int>(wide.size());
-    int length = WideCharToMultiByte(CP_ACP, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+// The ANSI form of the wide characters from `from` on, which came from the
+// ANSI code page.
+std::string toAnsi(const WideText& wide, std::size_t from) {
+    int size = static_cast<int>(wide.size() - from);
+    const wchar_t* rest = wide.data() + from;
+    int length = WideCharToMultiByte(CP_ACP, 0, rest, size, nullptr, 0, nullptr, nullptr);
     if (length <= 0) return {};
     std::string text(static_cast<std::size_t>(length), '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), size, &text[0], length, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, rest, size, &text[0], length, nullptr, nullptr);
     return text;
 }
 
 // Shows wide on the console piece by piece; returns how many characters the
 // console took before it refused one (all of them on success).
-std::size_t writeConsole(HANDLE console, const std::wstring& wide) {
+std::size_t writeConsole(HANDLE console, const WideText& wide) {
     std::size_t done = 0;
     while (done < wide.size()) {
         std::size_t piece = std::min(wide.size() - done, kConsoleWriteChars);
@@ -76,12 +83,12 @@ void writeText(FILE* out, const std::string& text) {
     // Whatever the stream still holds goes out before a write that bypasses it.
     std::fflush(out);
     HANDLE console = consoleOf(out);
-    std::wstring wide = console != nullptr ? fromAnsi(text) : std::wstring();
+    WideText wide = console != nullptr ? fromAnsi(text) : WideText();
     std::size_t shown = wide.empty() ? 0 : writeConsole(console, wide);
     if (shown == 0)
         writeBytes(out, text);
     else if (shown < wide.size())
-        writeBytes(out, toAnsi(wide.substr(shown)));  // the part the console refused
+        writeBytes(out, toAnsi(wide, shown));  // the part the console refused
 }
 
 void printText(FILE* out, const char* format, ...) {
