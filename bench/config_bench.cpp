@@ -19,7 +19,7 @@
 namespace {
 
 constexpr int kRounds = 21;
-constexpr double kTargetRatio = 3.0;
+constexpr double kRetiredRatio = 3.0;
 constexpr std::size_t kLongFileLines = 10000;
 
 struct Case {
@@ -80,9 +80,7 @@ int main() {
         {"sample norvale.conf", bench::kSampleConf, 200},
         {"10,000-line file", bench::stretchedConf(kLongFileLines), 5},
     };
-    std::string targets;
-    bench::Table table({"file", "lines", "log", "`readConfigFile` ms", "getline loop ms", "ratio",
-                        "target", "verdict"});
+    bench::Table table({"file", "lines", "log", "`readConfigFile` ms", "getline loop ms", "ratio"});
     // First with the log not open, which leaves the reader's own work; then
     // as the launcher runs it, its log open (each read writes the path line).
     // In this order because an opened log cannot be made unopened again.
@@ -91,19 +89,10 @@ int main() {
         for (const Case& item : cases) {
             if (!norvale::testbed::writeWholeFile(path, item.content)) return 1;
             Result result = measure(item, path);
-            bool met = result.read.median <= kTargetRatio * result.baseline.median;
-            if (logOpen) {
-                targets += bench::targetLine(
-                    std::string("readConfigFile, ") + item.name + ", vs getline loop",
-                    bench::ratioText(result.read.median, result.baseline.median),
-                    "<= " + bench::fixed(kTargetRatio, 1) + "x", met);
-            }
             table.add({item.name, std::to_string(bench::countLines(item.content)),
                        logOpen ? "open (as in the launcher)" : "not open",
                        bench::fixed(result.read.median, 3), bench::fixed(result.baseline.median, 3),
-                       bench::ratioText(result.read.median, result.baseline.median),
-                       logOpen ? "at most " + bench::fixed(kTargetRatio, 1) + "x" : "(information)",
-                       logOpen ? bench::verdict(met) : ""});
+                       bench::ratioText(result.read.median, result.baseline.median)});
         }
     }
     norvale::testbed::resetUserState();
@@ -113,7 +102,9 @@ int main() {
                  "user's product folder) and with an `std::ifstream`/`std::getline` loop that "
                  "sums the line lengths; median per-read time over the rounds. `readConfigFile` "
                  "writes one log line per read (the file's path), as it does in the launcher; "
-                 "the rows with the log not open show the reader without that line.\n\n" +
-                 table.markdown() + "\n" + targets + "\n");
+                 "the rows with the log not open show the reader without that line. The ratios "
+                 "are information; the former goal of at most " + bench::fixed(kRetiredRatio, 1) +
+                 "x is retired.\n\n" +
+                 table.markdown() + "\n");
     return 0;
 }

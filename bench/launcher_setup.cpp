@@ -37,17 +37,21 @@ bool setFlagYes() {
 
 }  // namespace
 
-LauncherWorld::LauncherWorld() { ready_ = programs_.valid() && prepare(); }
+LauncherWorld::LauncherWorld(const std::string& launcherSource) {
+    ready_ = programs_.valid() && prepare(launcherSource);
+}
 
 LauncherWorld::~LauncherWorld() { norvale::testbed::resetUserState(); }
 
-bool LauncherWorld::prepare() {
+bool LauncherWorld::prepare(const std::string& launcherSource) {
     using norvale::testbed::binPath;
     const std::string& here = programs_.path();
+    const std::string launcher = launcherSource.empty() ? binPath(kLauncherExe) : launcherSource;
     // The link checker is played by a copy of the set-up processor stand-in:
     // it journals its command line and answers 0 ("free", "healthy") at once.
     if (!norvale::testbed::resetUserState() ||
-        !norvale::testbed::copyPrograms(here, {kLauncherExe, kSup, kMail, kStarterExe}) ||
+        !norvale::testbed::copyPrograms(here, {kSup, kMail, kStarterExe, kIdleExe}) ||
+        !CopyFileA(launcher.c_str(), programs_.file(kLauncherExe).c_str(), FALSE) ||
         !CopyFileA(binPath(kSup).c_str(), programs_.file(kProbe).c_str(), FALSE) ||
         !standin::writeControl(standin::besideProgram(programs_.file(kMail), "control"),
                                {{"run_ms", "0"}}) ||

@@ -15,10 +15,15 @@ namespace bench {
 
 constexpr char kLauncherExe[] = "norvale-launcher.exe";
 constexpr char kStarterExe[] = "bench-starter.exe";
+constexpr char kIdleExe[] = "bench-idle.exe";
 
 class LauncherWorld {
 public:
-    LauncherWorld();
+    // The launcher of this build, or the file at launcherSource (another
+    // build of it, such as the reference launcher the bench compares with),
+    // copied in as norvale-launcher.exe so that its log, mutex and children
+    // are the same.
+    explicit LauncherWorld(const std::string& launcherSource = std::string());
     ~LauncherWorld();
     LauncherWorld(const LauncherWorld&) = delete;
     LauncherWorld& operator=(const LauncherWorld&) = delete;
@@ -44,7 +49,7 @@ public:
     std::size_t mailExits() const;
 
 private:
-    bool prepare();
+    bool prepare(const std::string& launcherSource);
 
     norvale::testbed::TempFolder programs_{"norvale bench launcher"};
     bool ready_ = false;
