@@ -183,8 +183,9 @@ int timingRun(std::vector<Candidate>& candidates) {
     std::string text =
         "## Launcher\n\nThe real launcher (\"-registry\", installation flag \"yes\") in a program "
         "folder beside instant stand-ins: the link checker is played by a stand-in that answers "
-        "0 at once (bind check and normal redirector check both run), the set-up processor "
-        "ends at once, the mail proxy ends at once. Start times are the stand-ins' journal time "
+        "0 at once (bind check and normal redirector check both run), the set-up processor by "
+        "the do-nothing program, the mail proxy by a stand-in that journals its start and end "
+        "and exits at once (no socket, no window). Start times are the stand-ins' journal time "
         "stamps against the local time taken just before the start. " +
         std::to_string(kLauncherRuns) + " launcher runs of " + std::to_string(kStartsPerRun) +
         " proxy starts each" +

@@ -15,6 +15,8 @@ namespace {
 constexpr char kSup[] = "norvale-sup-processor.exe";
 constexpr char kMail[] = "norvale-mail.exe";
 constexpr char kProbe[] = "norvale-linkprobe.exe";
+// The set-up processor's stand-in: it journals its start and end and exits.
+constexpr char kJournallingStandIn[] = "norvale-sup-processor.exe";
 constexpr char kFlagValue[] = "NorvaleUserInstalled";
 constexpr char kYes[] = "yes";
 constexpr DWORD kProxyEndWaitMs = 5000;
@@ -47,14 +49,19 @@ bool LauncherWorld::prepare(const std::string& launcherSource) {
     using norvale::testbed::binPath;
     const std::string& here = programs_.path();
     const std::string launcher = launcherSource.empty() ? binPath(kLauncherExe) : launcherSource;
-    // The link checker is played by a copy of the set-up processor stand-in:
-    // it journals its command line and answers 0 ("free", "healthy") at once.
+    // Every child does as little as a child can: the set-up processor is the
+    // do-nothing program; the link checker and the mail proxy are copies of
+    // the journalling stand-in, which records its start and end and answers
+    // 0 at once (the link checker's "free" and "healthy"). So the periods
+    // hold the launcher's own work beside the pause and bare starts, not a
+    // proxy's sockets and windows.
+    const std::string journalling = binPath(kJournallingStandIn);
     if (!norvale::testbed::resetUserState() ||
-        !norvale::testbed::copyPrograms(here, {kSup, kMail, kStarterExe, kIdleExe}) ||
+        !norvale::testbed::copyPrograms(here, {kStarterExe, kIdleExe}) ||
         !CopyFileA(launcher.c_str(), programs_.file(kLauncherExe).c_str(), FALSE) ||
-        !CopyFileA(binPath(kSup).c_str(), programs_.file(kProbe).c_str(), FALSE) ||
-        !standin::writeControl(standin::besideProgram(programs_.file(kMail), "control"),
-                               {{"run_ms", "0"}}) ||
+        !CopyFileA(binPath(kIdleExe).c_str(), programs_.file(kSup).c_str(), FALSE) ||
+        !CopyFileA(journalling.c_str(), programs_.file(kMail).c_str(), FALSE) ||
+        !CopyFileA(journalling.c_str(), programs_.file(kProbe).c_str(), FALSE) ||
         !standin::writeControl(standin::besideProgram(programs_.file(kProbe), "control"),
                                {{"exit_codes", "0"}}) ||
         !norvale::testbed::createFolders(programs_.file("user_default")) ||

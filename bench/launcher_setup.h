@@ -1,7 +1,8 @@
 // The launcher's world for the benchmarks: the real launcher in a program
-// folder of its own beside instant stand-ins (set-up processor, link
-// checker answering "all well", mail proxy that ends at once), the template
-// folder, and a user whose installation flag says "yes".
+// folder of its own beside instant stand-ins (the do-nothing program as the
+// set-up processor, a journalling stand-in as the link checker answering
+// "all well" and as a mail proxy that ends at once), the template folder,
+// and a user whose installation flag says "yes".
 #pragma once
 
 #include <cstdint>
