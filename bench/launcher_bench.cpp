@@ -23,11 +23,11 @@
 
 namespace {
 
-constexpr int kLauncherRuns = 7;
+constexpr int kLauncherRuns = 15;
 constexpr int kStartsPerRun = 3;
-constexpr int kStarterRuns = 7;
+constexpr int kStarterRuns = 15;
 constexpr int kPeriodStarterRuns = 2;
-constexpr int kIdleRuns = 7;
+constexpr int kIdleRuns = 15;
 constexpr double kTargetStartShareMs = 50;
 constexpr double kRestartPauseMs = 3000;
 // Between two proxy starts the launcher runs the set-up processor and the
