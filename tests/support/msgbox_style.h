@@ -24,6 +24,12 @@ constexpr char kDialogClass[] = "#32770";
 // The hook DLL lies beside the test programs in <build>/bin.
 constexpr char kStyleHookDll[] = "msgbox_style_hook.dll";
 
+// A registered message that the hook DLL answers, in whichever thread it
+// runs, by setting kStyleHookProbeProp on the window the message was sent to:
+// it shows whether a hook is still in place.
+constexpr char kStyleHookProbeMessage[] = "NorvaleTestStyleHookProbe";
+constexpr char kStyleHookProbeProp[] = "NorvaleTestStyleHookProbe";
+
 // Exported by the hook DLL (cdecl, so the name is undecorated on every
 // architecture): installs the global WH_CALLWNDPROC hook and returns it, or
 // NULL with the last error set.

@@ -4,7 +4,8 @@
 // has the message-box text item), the message's lParam is the box's
 // MSGBOXPARAMSW; the hook copies its dwStyle into a window property, so a
 // watcher in another process can tell the icon, the buttons asked for and
-// MB_TOPMOST, none of which the window itself reveals.
+// MB_TOPMOST, none of which the window itself reveals. It also answers the
+// watcher's probe message, which tells whether the hook is still in place.
 #include <windows.h>
 
 #include <cstring>
@@ -42,10 +43,18 @@ void recordMsgBoxStyle(HWND dialog, LPARAM initParam) {
     SetPropA(dialog, kMsgBoxStyleProp, reinterpret_cast<HANDLE>(value));
 }
 
+UINT probeMessage() {
+    static const UINT message = RegisterWindowMessageA(kStyleHookProbeMessage);
+    return message;
+}
+
 LRESULT CALLBACK msgBoxStyleHook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HC_ACTION && lParam != 0) {
         const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
-        if (call->message == WM_INITDIALOG) recordMsgBoxStyle(call->hwnd, call->lParam);
+        if (call->message == WM_INITDIALOG)
+            recordMsgBoxStyle(call->hwnd, call->lParam);
+        else if (call->message == probeMessage() && call->message != 0)
+            SetPropA(call->hwnd, kStyleHookProbeProp, reinterpret_cast<HANDLE>(1));
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

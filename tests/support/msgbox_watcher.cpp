@@ -79,6 +79,24 @@ bool recordedStyle(HWND box, UINT* style) {
     return true;
 }
 
+// Whether a global hook ends with the thread that set it, as on Windows and
+// under Wine 10, or stays until it is unhooked, as under Wine 8. A short-lived
+// thread sets a hook; once it has ended, the probe message to a window of
+// this thread shows whether that hook still runs, and only a hook that still
+// runs is unhooked here (see MsgBoxWatcher::run() for why).
+bool hooksEndWithTheirThread(InstallHookFunction install) {
+    HHOOK probe = nullptr;
+    std::thread([&] { probe = install(); }).join();
+    if (probe == nullptr) return true;
+    HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr,
+                                  nullptr);
+    SendMessageA(window, RegisterWindowMessageA(kStyleHookProbeMessage), 0, 0);
+    bool stillRuns = RemovePropA(window, kStyleHookProbeProp) != nullptr;
+    DestroyWindow(window);
+    if (stillRuns) UnhookWindowsHookEx(probe);
+    return !stillRuns;
+}
+
 }  // namespace
 
 const char* iconKindName(IconKind kind) {
@@ -122,8 +140,10 @@ MsgBoxWatcher::MsgBoxWatcher(int answer) : MsgBoxWatcher([answer] {
 
 MsgBoxWatcher::MsgBoxWatcher(Options options)
     : options_(std::move(options)), watchedProcess_(options_.processId) {
-    if (options_.styleHook) installStyleHook();
     thread_ = std::thread([this] { run(); });
+    // The hook must be in place before the test starts the program it watches.
+    std::unique_lock<std::mutex> lock(mutex_);
+    changed_.wait(lock, [this] { return started_; });
 }
 
 MsgBoxWatcher::~MsgBoxWatcher() {
@@ -133,7 +153,6 @@ MsgBoxWatcher::~MsgBoxWatcher() {
     }
     changed_.notify_all();
     if (thread_.joinable()) thread_.join();
-    hook_.reset();
     hookModule_.reset();
 }
 
@@ -149,8 +168,10 @@ void MsgBoxWatcher::installStyleHook() {
         hookError_ = GetLastError();
         return;
     }
-    hook_.reset(install());
-    if (!hook_) hookError_ = GetLastError();
+    static const bool endsWithThread = hooksEndWithTheirThread(install);
+    unhookAtEnd_ = !endsWithThread;
+    styleHook_ = install();
+    if (styleHook_ == nullptr) hookError_ = GetLastError();
 }
 
 void MsgBoxWatcher::watchProcess(DWORD processId) {
@@ -174,8 +195,19 @@ size_t MsgBoxWatcher::count() const {
     return seen_.size();
 }
 
+// The watcher thread sets the style hook, and the hook is removed one way
+// only: by the end of this thread where hooks end with their thread, by
+// UnhookWindowsHookEx where they do not. Wine 10's wineserver cannot take
+// both for one hook: a hook unhooked while some thread of the desktop runs a
+// WH_CALLWNDPROC chain stays listed until that chain ends (for good, if that
+// thread was killed inside it), the end of the thread that set it removes it
+// again, and the server stops on a failed assertion (a hook count below
+// zero), leaving every process of the prefix without it.
 void MsgBoxWatcher::run() {
+    if (options_.styleHook) installStyleHook();
     std::unique_lock<std::mutex> lock(mutex_);
+    started_ = true;
+    changed_.notify_all();
     while (!stopping_) {
         lock.unlock();
         poll();
@@ -183,6 +215,8 @@ void MsgBoxWatcher::run() {
         changed_.wait_for(lock, std::chrono::milliseconds(kPollIntervalMs),
                           [this] { return stopping_; });
     }
+    lock.unlock();
+    if (unhookAtEnd_ && styleHook_ != nullptr) UnhookWindowsHookEx(styleHook_);
 }
 
 void MsgBoxWatcher::poll() {
@@ -206,7 +240,7 @@ bool MsgBoxWatcher::wanted(HWND window) const {
 
 bool MsgBoxWatcher::readyToRecord(HWND window, DWORD now) {
     UINT style = 0;
-    if (!hook_ || recordedStyle(window, &style)) return true;
+    if (styleHook_ == nullptr || recordedStyle(window, &style)) return true;
     auto first = waitingStyle_.emplace(window, now).first;
     return now - first->second >= kStyleGraceMs;
 }

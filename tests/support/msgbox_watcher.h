@@ -63,7 +63,7 @@ public:
     MsgBoxWatcher();
     explicit MsgBoxWatcher(Options options);
     explicit MsgBoxWatcher(int answer);
-    // Stops the thread and removes the style hook.
+    // Stops the thread; the style hook ends with it.
     ~MsgBoxWatcher();
     MsgBoxWatcher(const MsgBoxWatcher&) = delete;
     MsgBoxWatcher& operator=(const MsgBoxWatcher&) = delete;
@@ -79,7 +79,7 @@ public:
 
     // Whether the style hook is installed; without it boxes are still seen
     // and answered, but styleKnown stays false.
-    bool styleHookActive() const { return hook_.valid(); }
+    bool styleHookActive() const { return styleHook_ != nullptr; }
     DWORD styleHookError() const { return hookError_; }
 
 private:
@@ -94,11 +94,15 @@ private:
 
     Options options_;
     Module hookModule_;
-    WindowsHook hook_;
+    // Set by the watcher thread before it starts watching and removed once,
+    // at that thread's end, which is why no handle owner holds it (see run()).
+    HHOOK styleHook_ = nullptr;
+    bool unhookAtEnd_ = false;  // the thread's end alone would not remove it
     DWORD hookError_ = 0;
 
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
+    bool started_ = false;  // the watcher thread has set the hook, or failed to
     bool stopping_ = false;
     DWORD watchedProcess_ = 0;
     std::vector<SeenBox> seen_;

@@ -6,10 +6,13 @@
 #include <iterator>
 #include <thread>
 
+#include "common/handles.h"
 #include "tests/support/child_runner.h"
 #include "tests/support/test_files.h"
 
 using namespace norvale::testbed;
+using norvale::KernelHandle;
+using norvale::WindowsHook;
 
 namespace {
 
@@ -27,6 +30,67 @@ std::string boxArguments(UINT style, const std::string& caption, const std::stri
     std::snprintf(styleText, sizeof styleText, "0x%X", style);
     return std::string(styleText) + " \"" + caption + "\" \"" + text + "\"";
 }
+
+// A thread with a window whose own WH_CALLWNDPROC hook keeps one sent message
+// inside the hook chain until released; while it waits, a hook chain of that
+// kind is running on the desktop.
+class HookChainHolder {
+public:
+    HookChainHolder() {
+        thread_ = std::thread([this] { run(); });
+        WaitForSingleObject(ready_.get(), kBoxTimeoutMs);
+    }
+    ~HookChainHolder() {
+        release();
+        SetEvent(done_.get());
+        thread_.join();
+    }
+    HookChainHolder(const HookChainHolder&) = delete;
+    HookChainHolder& operator=(const HookChainHolder&) = delete;
+
+    // True once the window's thread holds the message inside its hook.
+    bool enter() {
+        return window_ != nullptr && SendNotifyMessageA(window_, kHeldMessage, 0, 0) &&
+               WaitForSingleObject(inside_.get(), kBoxTimeoutMs) == WAIT_OBJECT_0;
+    }
+    void release() { SetEvent(leave_.get()); }
+
+private:
+    static constexpr UINT kHeldMessage = WM_APP + 1;
+    static HookChainHolder* holder_;  // of the thread that runs the hook
+
+    static LRESULT CALLBACK hold(int code, WPARAM wParam, LPARAM lParam) {
+        const auto* call = reinterpret_cast<const CWPSTRUCT*>(lParam);
+        if (code == HC_ACTION && call->message == kHeldMessage) {
+            SetEvent(holder_->inside_.get());
+            WaitForSingleObject(holder_->leave_.get(), kBoxTimeoutMs);
+        }
+        return CallNextHookEx(nullptr, code, wParam, lParam);
+    }
+
+    void run() {
+        holder_ = this;
+        HWND window = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr,
+                                      nullptr, nullptr);
+        WindowsHook hook(SetWindowsHookExA(WH_CALLWNDPROC, hold, nullptr, GetCurrentThreadId()));
+        if (hook) window_ = window;
+        SetEvent(ready_.get());
+        HANDLE done = done_.get();
+        while (MsgWaitForMultipleObjects(1, &done, FALSE, INFINITE, QS_ALLINPUT) != WAIT_OBJECT_0) {
+            MSG message;
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&message);
+        }
+        DestroyWindow(window);
+    }
+
+    KernelHandle ready_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle inside_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle leave_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    KernelHandle done_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+    HWND window_ = nullptr;
+    std::thread thread_;
+};
+HookChainHolder* HookChainHolder::holder_ = nullptr;
 
 }  // namespace
 
@@ -200,4 +264,31 @@ TEST(MsgBoxWatcher, WaitForBoxesReturnsFalseAfterItsBound) {
     DWORD elapsed = GetTickCount() - start;
     EXPECT_GE(elapsed, 150u);
     EXPECT_LT(elapsed, 5000u);
+}
+
+// A watcher may end while another thread runs a hook chain of the style
+// hook's kind; its hook then ends with it, once (Wine 10's wineserver stops
+// when a hook removed during such a chain is removed again at the end of the
+// thread that set it), and the prefix's processes go on.
+TEST(MsgBoxWatcher, EndsDuringAnotherThreadsHookChainAndTakesItsHookAlong) {
+    HookChainHolder holder;
+    bool hooked = false;
+    bool inside = false;
+    std::thread owner([&] {
+        MsgBoxWatcher watcher;
+        hooked = watcher.styleHookActive();
+        inside = hooked && holder.enter();
+    });
+    owner.join();
+    ASSERT_TRUE(hooked);
+    ASSERT_TRUE(inside) << "the message was not held inside the hook chain";
+    holder.release();
+
+    MsgBoxWatcher::Options bare;
+    bare.styleHook = false;
+    MsgBoxWatcher watcher(bare);
+    ChildResult result = runChild(boxer(), "box " + boxArguments(MB_ICONSTOP, "After", "text"));
+    EXPECT_EQ(IDOK, result.exitCode);
+    ASSERT_EQ(1u, watcher.count());
+    EXPECT_FALSE(watcher.boxes()[0].styleKnown) << "the ended watcher's hook still records";
 }

@@ -1,11 +1,7 @@
 // A self-registering DLL server that imports a function of another DLL of
 // ours, the plain DLL, which lies only in the server's own folder.
 #include "journal.h"
-
-// Declared without STDAPICALLTYPE: the plain DLL's import library names the
-// export undecorated, and for a function without arguments both calling
-// conventions pass and clean up the same (nothing).
-extern "C" int PlainDllVersion();
+#include "plain_dll.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID reserved) {
     return journalDllMain(instance, reason, reserved);
