@@ -9,7 +9,6 @@ namespace bench {
 
 namespace {
 
-constexpr DWORD kPollMs = 20;
 constexpr DWORD kAcceptWaitMs = 100;
 
 // Handles of the null device for a child whose output is not wanted; the
@@ -143,14 +142,14 @@ std::vector<std::int64_t> journalTimes(const std::string& journalPath, const std
 }
 
 bool waitForEntries(const std::string& journalPath, const std::string& event, std::size_t count,
-                    DWORD timeoutMs) {
+                    DWORD timeoutMs, DWORD pollMs) {
     DWORD start = GetTickCount();
     for (;;) {
         if (standin::entriesFor(standin::readJournal(journalPath), event).size() >= count) {
             return true;
         }
         if (GetTickCount() - start >= timeoutMs) return false;
-        Sleep(kPollMs);
+        Sleep(pollMs);
     }
 }
 

@@ -75,9 +75,12 @@ private:
 // Times (localTimeMs scale) of the journal entries of one event, oldest first.
 std::vector<std::int64_t> journalTimes(const std::string& journalPath, const std::string& event);
 
-// Polls until the journal holds at least count entries of event; false after
-// timeoutMs.
+// How often a wait reads a journal by default.
+constexpr DWORD kJournalPollMs = 20;
+
+// Polls until the journal holds at least count entries of event, reading it
+// every pollMs; false after timeoutMs.
 bool waitForEntries(const std::string& journalPath, const std::string& event, std::size_t count,
-                    DWORD timeoutMs);
+                    DWORD timeoutMs, DWORD pollMs = kJournalPollMs);
 
 }  // namespace bench
