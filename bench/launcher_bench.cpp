@@ -163,7 +163,13 @@ int timingRun(std::vector<Candidate>& candidates) {
     const bench::LauncherWorld& world = *candidates.front().world;
     Baselines base;
     for (int run = 0; run < kLauncherRuns; ++run) {
-        for (Candidate& c : candidates) measureLauncher(*c.world, c.timing);
+        // The lead changes from round to round: the launcher that ran first
+        // in every round started about 100 ms slower than the same program
+        // run second, so a fixed order would favour one build.
+        for (std::size_t i = 0; i < candidates.size(); ++i) {
+            Candidate& c = candidates[(i + static_cast<std::size_t>(run)) % candidates.size()];
+            measureLauncher(*c.world, c.timing);
+        }
         if (run < kStarterRuns) measureStarter(world, kFirstStartChildren, base.starter);
         if (run < kPeriodStarterRuns) measureStarter(world, kPeriodChildren, base.periodStarter);
         if (run < kIdleRuns) measureIdleStart(world, base.idle, base.idleFailures);
@@ -191,7 +197,7 @@ int timingRun(std::vector<Candidate>& candidates) {
         "stamps against the local time taken just before the start. " +
         std::to_string(kLauncherRuns) + " launcher runs of " + std::to_string(kStartsPerRun) +
         " proxy starts each" +
-        (candidates.size() > 1 ? " for each launcher build, the builds taking turns within each round" : "") +
+        (candidates.size() > 1 ? " for each launcher build, the builds taking turns within each round and the lead changing from round to round" : "") +
         "; what the launcher holds (private bytes, as under Soak) is sampled when the last of its "
         "proxy starts is seen. Baselines: `bench-starter`, which starts the same children in the "
         "same order through the launcher's own child starter (`startChildAndWait`) and does "
