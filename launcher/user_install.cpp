@@ -19,6 +19,14 @@ constexpr DWORD kAccountPathExtra = 55;
 
 enum CopyResult { COPIED, SKIPPED, COPY_FAILED };
 
+// Whether nothing at all lies at path; a path that cannot be looked at
+// counts as taken.
+bool isAbsent(const char* path) {
+    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
+
 CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
     std::string target = targetFolder + name;
     std::string source = std::string(messageTable[6]) + name;
@@ -26,12 +34,18 @@ CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
         g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), ERROR_FILENAME_EXCED_RANGE);
         return COPY_FAILED;
     }
+    const bool targetWasAbsent = isAbsent(target.c_str());
     if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return COPIED;
     DWORD error = GetLastError();
     if (error == ERROR_FILE_EXISTS) {
         g_log.logf(LOG_WARNING, messageTable[24], target.c_str());
         return SKIPPED;
     }
+    // A copy that failed part-way (a full volume, a quota) may leave a cut-off
+    // file behind, which every later logon would keep as one that exists. It
+    // was made by this copy alone, so it goes; a file that was there before
+    // is never touched.
+    if (targetWasAbsent) DeleteFileA(target.c_str());
     g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), static_cast<int>(error));
     return COPY_FAILED;
 }

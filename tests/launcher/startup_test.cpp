@@ -368,6 +368,36 @@ TEST_F(LauncherStartup, QuestionAnsweredYesCopiesWithoutOverwriting) {
               "");
 }
 
+// A volume too small for a template: the first logon ends with box 8 and
+// -8 and leaves no cut-off copy behind, so the next logon, with room again,
+// copies every template whole. The file the user already had is never
+// touched.
+TEST_F(LauncherStartup, FullVolumeLeavesNoCutOffTemplateForLaterLogons) {
+    const std::string large(64 * 1024, 'k');
+    const std::string own = "the user's own settings\n";
+    ASSERT_TRUE(writeWholeFile(templateFile("keys.dat"), large));
+    ASSERT_TRUE(norvale::testbed::createFolders(userFolder()));
+    norvale::testbed::SmallVolume volume(userFolder(), 16);
+    ASSERT_TRUE(volume.mounted());
+    ASSERT_TRUE(writeWholeFile(userFile("norvale.conf"), own));
+    addAccount("00000001", kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+    LauncherRun full = runLauncher("-registry");
+    EXPECT_EQ(full.result.exitCode, -8);
+    ASSERT_EQ(full.boxes.size(), 1u);
+    expectErrorBox(full.boxes[0], 8);
+    EXPECT_FALSE(pathExists(userFile("keys.dat")));
+    EXPECT_EQ(readWholeFile(userFile("norvale.conf")).value_or(""), own);
+
+    ASSERT_TRUE(volume.resize(1024));
+    LauncherRun roomy = runLauncher("-registry");
+    EXPECT_EQ(roomy.result.exitCode, 1) << "the supervision did not start";
+    EXPECT_TRUE(roomy.boxes.empty());
+    const std::string copied = readWholeFile(userFile("keys.dat")).value_or("");
+    EXPECT_TRUE(copied == large) << "a copy of " << copied.size() << " bytes";
+    EXPECT_EQ(readWholeFile(userFile("norvale.conf")).value_or(""), own);
+}
+
 // Without a template folder nothing can be installed: box 23 reports it,
 // box 8 ends the launcher, and nothing is stored.
 TEST_F(LauncherStartup, MissingTemplateFolderEndsWithBox23ThenBox8) {

@@ -222,4 +222,46 @@ TempFolder::~TempFolder() {
     if (valid()) removeTree(path_);
 }
 
+namespace {
+
+// The size of the volume that holds folder, as the system reports it.
+ULONGLONG volumeBytes(const std::string& folder) {
+    ULARGE_INTEGER total = {};
+    if (!GetDiskFreeSpaceExA((folder + "\\").c_str(), nullptr, &total, nullptr)) return 0;
+    return total.QuadPart;
+}
+
+bool waitForVolumeBytes(const std::string& folder, ULONGLONG bytes, bool equal) {
+    for (int tries = 0; tries < 250; ++tries) {
+        if ((volumeBytes(folder) == bytes) == equal) return true;
+        Sleep(20);
+    }
+    return false;
+}
+
+}  // namespace
+
+SmallVolume::SmallVolume(const std::string& folder, unsigned kilobytes)
+    : folder_(folder), unixFolder_(unixPathOf(folder)) {
+    mounted_ = !unixFolder_.empty() && folderExists(folder) && remount("", kilobytes);
+}
+
+SmallVolume::~SmallVolume() {
+    if (!mounted_) return;
+    const ULONGLONG bytes = volumeBytes(folder_);
+    if (runUnixCommand("/bin/umount \"" + unixFolder_ + "\""))
+        waitForVolumeBytes(folder_, bytes, false);
+}
+
+bool SmallVolume::resize(unsigned kilobytes) {
+    return mounted_ && remount("remount,", kilobytes);
+}
+
+bool SmallVolume::remount(const std::string& options, unsigned kilobytes) {
+    const std::string size = std::to_string(kilobytes) + "k";
+    return runUnixCommand("/bin/mount -t tmpfs -o " + options + "size=" + size +
+                          " norvale-small-volume \"" + unixFolder_ + "\"") &&
+           waitForVolumeBytes(folder_, static_cast<ULONGLONG>(kilobytes) * 1024, true);
+}
+
 }  // namespace norvale::testbed

@@ -67,4 +67,28 @@ private:
     std::string path_;
 };
 
+// A tmpfs volume of the given size mounted over an existing folder for the
+// owner's lifetime, hiding what the folder held: a full disk or quota as a
+// user meets it. The test run has a mount namespace of its own (run-tests),
+// so a mount left behind ends with the run.
+class SmallVolume {
+public:
+    SmallVolume(const std::string& folder, unsigned kilobytes);
+    ~SmallVolume();
+    SmallVolume(const SmallVolume&) = delete;
+    SmallVolume& operator=(const SmallVolume&) = delete;
+
+    // Mounted, with the size the system reports for the folder.
+    bool mounted() const { return mounted_; }
+    // Gives the volume a new size, keeping its files.
+    bool resize(unsigned kilobytes);
+
+private:
+    bool remount(const std::string& options, unsigned kilobytes);
+
+    std::string folder_;
+    std::string unixFolder_;
+    bool mounted_ = false;
+};
+
 }  // namespace norvale::testbed
