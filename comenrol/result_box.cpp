@@ -17,13 +17,7 @@ bool readToolName(char (&name)[kMaxPath]) {
     char path[kMaxPath];
     DWORD length = GetModuleFileNameA(nullptr, path, kMaxPath);
     if (length == 0 || length >= kMaxPath) return false;  // failed or cut short
-    const char* fileName = path;
-    for (const char* p = path; *p != '\0'; ++p) {
-        if (*p == '\\' || *p == '/') fileName = p + 1;
-    }
-    std::snprintf(name, sizeof name, "%s", fileName);
-    char* extension = std::strrchr(name, '.');
-    if (extension != nullptr) *extension = '\0';
+    std::snprintf(name, sizeof name, "%s", fileStem(path).c_str());
     return true;
 }
 

@@ -8,6 +8,7 @@
 
 #include <cstring>
 
+#include "common/ansi_text.h"
 #include "common/product_names.h"
 #include "common/real_folder.h"
 
@@ -23,7 +24,7 @@ constexpr DWORD kCurrentDirBuffer = 258;
 
 // Index of the last backslash or slash, or npos.
 std::size_t lastSeparator(const std::string& path) {
-    return path.find_last_of("\\/");
+    return ansi::findLastOf(path, "\\/");
 }
 
 std::string shellFolder(int csidl, DWORD flags) {
@@ -44,12 +45,12 @@ bool exists(const char* path) {
 bool createFolderChain(const char* folder) {
     std::size_t start = 0;
     if (isNetworkPath(folder)) {
-        const char* server = std::strchr(folder + 2, '\\');
-        const char* share = server ? std::strchr(server + 1, '\\') : nullptr;
+        const char* server = ansi::findChar(folder + 2, '\\');
+        const char* share = server ? ansi::findChar(server + 1, '\\') : nullptr;
         if (!share) return true;
         start = static_cast<std::size_t>(share - folder);
     } else {
-        const char* first = std::strchr(folder, '\\');
+        const char* first = ansi::findChar(folder, '\\');
         if (!first) return true;
         start = static_cast<std::size_t>(first - folder);
     }
@@ -57,7 +58,7 @@ bool createFolderChain(const char* folder) {
     std::string existing = accumulated;
     const char* rest = folder + start;
     while (*rest) {
-        const char* next = std::strchr(rest + 1, '\\');
+        const char* next = ansi::findChar(rest + 1, '\\');
         std::size_t length = next ? static_cast<std::size_t>(next - rest) : std::strlen(rest);
         std::string piece(rest, length);
         accumulated += piece;
@@ -99,7 +100,7 @@ std::string baseName(const std::string& path) {
 
 std::string fileStem(const std::string& path) {
     std::string name = baseName(path);
-    std::string::size_type dot = name.rfind('.');
+    std::string::size_type dot = ansi::findLastOf(name, ".");
     if (dot != std::string::npos) name.resize(dot);
     return name;
 }
@@ -132,7 +133,7 @@ bool createPathDirectories(const char* path) {
     char folder[kMaxPath];
     if (!copyPath(folder, path) || !normalizePath(folder)) return false;
 
-    char* lastBackslash = std::strrchr(folder, '\\');
+    char* lastBackslash = ansi::findLastChar(folder, '\\');
     if (!lastBackslash) return true;
     *lastBackslash = '\0';
     if (folder[0] == '\0') return true;

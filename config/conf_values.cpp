@@ -1,5 +1,6 @@
 #include "config/conf_values.h"
 
+#include "common/ansi_text.h"
 #include "config/conf_exceptions.h"
 #include "config/conf_text.h"
 
@@ -44,10 +45,6 @@ bool isSafeArgument(const std::string& host) {
         if (byte < 0x20 || byte == 0x7F || c == ' ' || c == '"') return false;
     }
     return true;
-}
-
-char toLowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 }  // namespace
@@ -135,7 +132,7 @@ void AppListValue::operator()(std::string value) const {
     for (const std::string& piece : splitList(value, separators_)) {
         std::string name = conftext::trim(piece);
         if (name.empty()) continue;
-        std::transform(name.begin(), name.end(), name.begin(), toLowerAscii);
+        ansi::lowerAsciiLetters(name);
         names.push_back(std::move(name));
     }
     target_->swap(names);

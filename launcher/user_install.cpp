@@ -16,6 +16,10 @@ const char kSmtpValue[] = "SMTP Email Address";
 constexpr DWORD kDefaultSubkeyLength = 260;
 // The account path is the Accounts key path, a backslash and the name.
 constexpr DWORD kAccountPathExtra = 55;
+// A subkey name has at most 255 UTF-16 characters, which the ANSI code page
+// turns into at most 765 bytes (three per character in UTF-8); the name
+// buffer never grows beyond this.
+constexpr std::size_t kLongestNameBytes = 1024;
 
 enum CopyResult { COPIED, SKIPPED, COPY_FAILED };
 
@@ -99,6 +103,20 @@ bool accountHasSmtpAddress(const char* name) {
     return true;
 }
 
+// Reads the name of the subkey at index into name. The longest-name count
+// the key reports is in UTF-16 characters, and on a double-byte code page a
+// name takes up to two bytes a character, so a name that does not fit makes
+// the buffer grow and is read again. Throws std::bad_alloc.
+LSTATUS readSubkeyName(HKEY key, DWORD index, std::vector<char>& name) {
+    for (;;) {
+        DWORD length = static_cast<DWORD>(name.size() - 1);
+        LSTATUS status =
+            RegEnumKeyExA(key, index, name.data(), &length, nullptr, nullptr, nullptr, nullptr);
+        if (status != ERROR_MORE_DATA || name.size() >= kLongestNameBytes) return status;
+        name.assign(name.size() * 2, '\0');
+    }
+}
+
 }  // namespace
 
 bool createUserDir(const std::string& path) {
@@ -156,11 +174,14 @@ bool hasSmtpAccount() {
         return false;
     }
     for (DWORD index = 0;; ++index) {
-        DWORD length = nameLength;
-        if (RegEnumKeyExA(accounts.get(), index, name.data(), &length, nullptr, nullptr, nullptr,
-                          nullptr) != ERROR_SUCCESS) {
-            break;
+        LSTATUS status = ERROR_SUCCESS;
+        try {
+            status = readSubkeyName(accounts.get(), index, name);
+        } catch (const std::bad_alloc&) {
+            g_log.log(LOG_ERROR, messageTable[80]);
+            return false;
         }
+        if (status != ERROR_SUCCESS) break;
         if (accountHasSmtpAddress(name.data())) return true;
     }
     g_log.log(LOG_INFO, messageTable[81]);

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "common/ansi_text.h"
 #include "common/product_names.h"
 
 namespace {
@@ -28,7 +29,8 @@ bool sameBytes(const char* a, const char* b, std::size_t length) {
 
 int countBackslashes(const char* text) {
     int count = 0;
-    for (const char* at = findBackslash(text); at != nullptr; at = findBackslash(at + 1)) ++count;
+    for (const char* at = ansi::findChar(text, '\\'); at != nullptr; at = ansi::findChar(at + 1, '\\'))
+        ++count;
     return count;
 }
 
@@ -46,8 +48,8 @@ bool isUncPath(const char* path) { return path[0] == '\\' && path[1] == '\\'; }
 int countSharedFolders(const char* a, const char* b, const char** restA, const char** restB) {
     int shared = 0;
     for (;;) {
-        const char* endA = findBackslash(a);
-        const char* endB = findBackslash(b);
+        const char* endA = ansi::findChar(a, '\\');
+        const char* endB = ansi::findChar(b, '\\');
         if (endA == nullptr || endB == nullptr) break;
         // The backslash is part of the comparison, so a folder never
         // matches a longer one that merely starts with its name.
@@ -73,17 +75,6 @@ bool withBackslash(const char* folder, char* out) {
 }
 
 }  // namespace
-
-// Backslash search that never stops on the trail byte of a double-byte
-// character. The native build (tests only) takes texts as single-byte.
-const char* findBackslash(const char* text) {
-#if defined(_WIN32)
-    return reinterpret_cast<const char*>(
-        _mbschr(reinterpret_cast<const unsigned char*>(text), '\\'));
-#else
-    return std::strchr(text, '\\');
-#endif
-}
 
 bool relativePath(const char* from, const char* to, char* out) {
     char a[kMaxPath];

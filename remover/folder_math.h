@@ -18,7 +18,3 @@ bool appDataOffset(const char* profileFolder, const char* appDataFolder, char* o
 
 // root + name + "\" combined with the offset, followed by "Norvale\".
 bool profileNorvaleFolder(const char* root, const char* name, const char* offset, char* out);
-
-// Backslash search that never stops on the trail byte of a double-byte
-// character. The native build (tests only) takes texts as single-byte.
-const char* findBackslash(const char* text);

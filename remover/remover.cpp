@@ -1,12 +1,11 @@
 #include "remover/remover.h"
 
-#include <mbstring.h>
-
 #include <cstring>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "common/ansi_text.h"
 #include "common/child_process.h"
 #include "common/handles.h"
 #include "common/install_flag.h"
@@ -90,7 +89,7 @@ std::vector<UserProduct> productFoldersOf(const char* root, const std::vector<st
         if (!profileNorvaleFolder(root, name.c_str(), product)) raiseError(ERROR_PATH_NOT_FOUND);
         if (skippedAsLink(root, name, product)) continue;
         UserProduct user{name, product, {}};
-        unsigned char* last = _mbsrchr(reinterpret_cast<unsigned char*>(product), '\\');
+        char* last = ansi::findLastChar(product, '\\');
         if (last != nullptr) *last = '\0';
         user.productFolder = product;
         g_log.logf(LOG_INFO, "Found user dir: '%s'", product);

@@ -1,7 +1,6 @@
 #include "remover/user_folders.h"
 
 #include <windows.h>
-#include <mbstring.h>
 #include <shlobj.h>
 
 #include <cstdio>
@@ -9,6 +8,7 @@
 #include <cwchar>
 #include <initializer_list>
 
+#include "common/ansi_text.h"
 #include "common/handles.h"
 #include "common/log_file.h"
 #include "common/real_folder.h"
@@ -17,11 +17,6 @@ namespace {
 
 constexpr char kListAll[] = "*.*";
 constexpr wchar_t kListAllWide[] = L"*.*";
-
-const char* findLastBackslash(const char* text) {
-    return reinterpret_cast<const char*>(
-        _mbsrchr(reinterpret_cast<const unsigned char*>(text), '\\'));
-}
 
 // The system's folder for csidl, current value, in a form that names it.
 bool systemFolderPath(int csidl, char (&out)[kMaxPath]) {
@@ -73,7 +68,7 @@ bool usableEntryName(const wchar_t* rootWide, const wchar_t* name, std::string& 
     }
     wchar_t full[kMaxPath];
     if (!joinWide({rootWide, name}, full) || !realAnsiPath(full, text)) return false;
-    const char* last = findLastBackslash(text);
+    const char* last = ansi::findLastChar(text, '\\');
     out = last != nullptr ? last + 1 : text;
     return true;
 }
@@ -116,7 +111,7 @@ bool profileNorvaleFolder(const char* root, const char* name, char* out) {
 bool profilesRoot(char* out) {
     char profile[kMaxPath];
     if (!systemFolderPath(CSIDL_PROFILE, profile)) return false;
-    const char* last = findLastBackslash(profile);
+    const char* last = ansi::findLastChar(profile, '\\');
     if (last == nullptr) return false;
     std::size_t length = static_cast<std::size_t>(last - profile) + 1;
     std::memcpy(out, profile, length);
@@ -171,7 +166,8 @@ bool linkOnTheWay(const char* root, const char* name, const char* productFolder)
     const std::string base = entry + "\\";
     std::size_t shared = 0;
     while (base[shared] != '\0' && base[shared] == productFolder[shared]) ++shared;
-    for (const char* at = findBackslash(productFolder); at != nullptr; at = findBackslash(at + 1)) {
+    for (const char* at = ansi::findChar(productFolder, '\\'); at != nullptr;
+         at = ansi::findChar(at + 1, '\\')) {
         const std::size_t length = static_cast<std::size_t>(at - productFolder);
         if (length < shared) continue;
         if (isLink(std::string(productFolder, length).c_str())) return true;

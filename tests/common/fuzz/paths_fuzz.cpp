@@ -7,12 +7,17 @@
 //   entirely, such as "a\..\", cleans to the empty text, which is not a
 //   path to clean again);
 // - a resolved path fits its buffer; it is the relative text as given when
-//   that names a drive, and is itself clean otherwise;
+//   that names a drive or a network path, and is itself clean otherwise;
 // - a relative path that names no drive and begins with no dot, joined
-//   onto a clean folder, gives the folder followed by it, or is refused
+//   onto a clean folder, gives the folder followed by it, or the folder's
+//   drive followed by it when it begins with a backslash; it is refused
 //   exactly when the two do not fit together.
+// Every input runs on a single-byte and on a double-byte code page, where a
+// backslash byte may be the second half of a character.
+#include "common/ansi_text.h"
 #include "common/path_text.h"
 #include "tests/native/fuzz_input.h"
+#include "tests/native/native_code_page.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -65,7 +70,8 @@ void checkResolve(const std::string& base, const std::string& relative) {
     const bool ok = resolvePath(base.c_str(), relative.c_str(), out.get());
     std::string cleanRelative;
     const bool relativeClean = normalized(relative, cleanRelative);
-    const bool drive = relativeClean && hasDriveLetter(cleanRelative.c_str());
+    const bool drive = relativeClean && (hasDriveLetter(cleanRelative.c_str()) ||
+                                         isNetworkPath(cleanRelative.c_str()));
     std::string result;
     if (ok) {
         result.assign(out.get(), strnlen(out.get(), kMaxPath));
@@ -75,13 +81,15 @@ void checkResolve(const std::string& base, const std::string& relative) {
     }
 
     std::string folder;
-    if (!normalized(base, folder) || folder != base || folder.empty() || folder.back() != '\\' ||
-        isNetworkPath(folder.c_str()))
+    if (!normalized(base, folder) || folder != base || folder.empty() ||
+        ansi::findLastChar(folder.c_str(), '\\') != &folder.back() || isNetworkPath(folder.c_str()))
         return;
     if (!relativeClean || drive || cleanRelative.empty() || cleanRelative[0] == '.') return;
     const bool fits = folder.size() + cleanRelative.size() < kMaxPath;
     require(ok == fits);
-    if (ok) require(result == folder + cleanRelative);
+    const bool rooted = cleanRelative[0] == '\\';
+    const std::string start = !rooted ? folder : hasDriveLetter(folder.c_str()) ? folder.substr(0, 2) : "";
+    if (ok) require(result == start + cleanRelative);
 }
 
 }  // namespace
@@ -89,8 +97,14 @@ void checkResolve(const std::string& base, const std::string& relative) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const auto [base, relative] = fuzz::twoTexts(input);
-    checkNormalize(base);
-    checkNormalize(relative);
-    checkResolve(base, relative);
+    for (bool doubleByte : {false, true}) {
+        native_code_page::useDoubleByte(doubleByte);
+        if (native_code_page::endsWithHalfCharacter(base) ||
+            native_code_page::endsWithHalfCharacter(relative))
+            continue;
+        checkNormalize(base);
+        checkNormalize(relative);
+        checkResolve(base, relative);
+    }
     return 0;
 }

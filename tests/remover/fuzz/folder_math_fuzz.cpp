@@ -7,8 +7,12 @@
 //   the offset from that profile to its application data, is that
 //   application-data folder followed by "Norvale\", refused exactly when it
 //   does not fit; an offset that climbs out of the profile is refused.
+// Every input runs on a single-byte and on a double-byte code page, where a
+// backslash byte may be the second half of a character.
+#include "common/ansi_text.h"
 #include "remover/folder_math.h"
 #include "tests/native/fuzz_input.h"
+#include "tests/native/native_code_page.h"
 
 #include <cstdint>
 #include <cstdlib>
@@ -52,14 +56,16 @@ std::string cleanFolder(const std::string& folder) {
     std::strcpy(buffer, folder.c_str());
     if (!normalizePath(buffer)) return std::string();
     std::string clean = buffer;
-    return !clean.empty() && clean.back() == '\\' ? clean : std::string();
+    return !clean.empty() && ansi::findLastChar(buffer, '\\') == &buffer[clean.size() - 1]
+               ? clean
+               : std::string();
 }
 
 // The folder with its last `count` folders taken off.
 std::string climb(std::string folder, int count) {
     for (; count > 0; --count) {
         folder.pop_back();
-        std::string::size_type last = folder.rfind('\\');
+        std::string::size_type last = ansi::findLastOf(folder, "\\");
         require(last != std::string::npos);
         folder.erase(last + 1);
     }
@@ -85,7 +91,7 @@ void checkRelative(const std::string& from, const std::string& to) {
 }
 
 void checkProductFolder(const std::string& profile, const std::string& appData) {
-    std::string::size_type last = profile.rfind('\\');
+    std::string::size_type last = ansi::findLastOf(profile, "\\");
     if (last == std::string::npos || last + 1 == profile.size()) return;
     const std::string root = profile.substr(0, last + 1);
     const std::string name = profile.substr(last + 1);
@@ -114,7 +120,13 @@ void checkProductFolder(const std::string& profile, const std::string& appData) 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     const std::string input(reinterpret_cast<const char*>(data), size);
     const auto [first, second] = fuzz::twoTexts(input);
-    checkRelative(first, second);
-    checkProductFolder(first, second);
+    for (bool doubleByte : {false, true}) {
+        native_code_page::useDoubleByte(doubleByte);
+        if (native_code_page::endsWithHalfCharacter(first) ||
+            native_code_page::endsWithHalfCharacter(second))
+            continue;
+        checkRelative(first, second);
+        checkProductFolder(first, second);
+    }
     return 0;
 }

@@ -1,0 +1,42 @@
+// Walks over ANSI text by whole characters of the ANSI code page. On a
+// double-byte code page (932, 936, 949, 950) a character is one byte or two,
+// and the second byte may be any byte from 0x40 up: 0x5C, the backslash,
+// among them (Japanese "表" is 95 5C). A walk that looks at single bytes would
+// find a separator inside such a character and cut the name in two; these
+// routines only ever stop at a character boundary. On single-byte code pages
+// every byte is a character and they behave like their byte-wise C runtime
+// counterparts.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace ansi {
+
+// Whether byte may begin, or may end, a two-byte character of the ANSI code
+// page (the C runtime's multibyte code page, which is the ANSI code page
+// from the start). Bytes below 0x40 never end one.
+bool isLeadByte(char byte);
+bool isTrailByte(char byte);
+
+// The character boundary after the character at text. A lead byte that is
+// not followed by a trail byte (the terminating NUL, a slash) is a character
+// of its own, as the system converts it.
+const char* nextChar(const char* text);
+
+// The first and the last occurrence of the single-byte character c in text
+// at a character boundary, or nullptr; like strchr and strrchr.
+const char* findChar(const char* text, char c);
+char* findChar(char* text, char c);
+const char* findLastChar(const char* text, char c);
+char* findLastChar(char* text, char c);
+
+// The index of the last character of text that is one of the single-byte
+// characters in set, or npos; like std::string::find_last_of.
+std::size_t findLastOf(const std::string& text, const char* set);
+
+// Turns the single-byte letters A to Z into a to z; the bytes of double-byte
+// characters are left as they are.
+void lowerAsciiLetters(std::string& text);
+
+}  // namespace ansi
