@@ -1,5 +1,6 @@
 #include "common/paths.h"
 
+#include "tests/support/double_byte.h"
 #include "tests/support/test_files.h"
 
 #include <windows.h>
@@ -63,6 +64,10 @@ TEST(Paths, NormalizePath) {
         {"C:\\dir\\", true, "C:\\dir\\"},
         {"\\\\server\\share\\a\\..\\f", true, "\\\\server\\share\\f"},
         {"\\\\server\\..\\f", false, ""},
+        // ".." never climbs above a root, a drive or a share.
+        {"\\a\\..\\b", true, "\\b"},
+        {"\\..\\b", false, ""},
+        {"\\\\server\\share\\..\\x", false, ""},
     };
     for (const NormalizeCase& c : cases) {
         SCOPED_TRACE(c.in.size() > 40 ? std::to_string(c.in.size()) + " characters" : c.in);
@@ -91,6 +96,11 @@ TEST(Paths, ResolvePath) {
         {"C:\\dir\\", ".git\\x", true, "C:\\dir\\.git\\x"},
         {"C:\\dir\\", "..hidden\\x", true, "C:\\dir\\..hidden\\x"},
         {"\\\\server\\share\\f", "x", true, "\\\\server\\share\\x"},
+        // A path rooted without a drive stays on the base's drive or share.
+        {"C:\\cwd\\", "\\logs\\x.log", true, "C:\\logs\\x.log"},
+        {"\\\\server\\share\\dir\\", "\\logs\\x.log", true, "\\\\server\\share\\logs\\x.log"},
+        {"C:\\dir\\", "\\\\server\\share\\x", true, "\\\\server\\share\\x"},
+        {"\\\\server\\share\\", "..\\x", false, ""},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(55, 'r'), true,
          "C:\\" + std::string(200, 'b') + "\\" + std::string(55, 'r')},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(56, 'r'), false, ""},
@@ -143,9 +153,12 @@ TEST(Paths, CreatePathDirectoriesResolvesRelativePathsAgainstTheCurrentDir) {
     EXPECT_TRUE(createPathDirectories("rel1/rel2\\file.txt"));
     EXPECT_TRUE(createPathDirectories(".\\dot\\file.txt"));
     EXPECT_TRUE(createPathDirectories("bare.txt"));
+    // Rooted without a drive: on the current directory's drive.
+    EXPECT_TRUE(createPathDirectories((dir.path().substr(2) + "\\rooted\\file.txt").c_str()));
 
     EXPECT_TRUE(folderExists(dir.file("rel1\\rel2")));
     EXPECT_TRUE(folderExists(dir.file("dot")));
+    EXPECT_TRUE(folderExists(dir.file("rooted")));
 }
 
 TEST(Paths, BaseName) {
@@ -158,6 +171,35 @@ TEST(Paths, BaseName) {
         {"C:\\" + std::string(300, 'n'), std::string(255, 'n')},
     };
     for (const auto& c : cases) EXPECT_EQ(c.second, baseName(c.first)) << c.first;
+}
+
+// Names of code page 932 whose second bytes are backslash bytes are cut
+// only at real separators: cleaned, joined, named and created whole, with no
+// folder of a cut name beside them.
+TEST(Paths, DoubleByteNamesAreCutBetweenCharacters) {
+    using norvale::testbed::kHyouji;
+    using norvale::testbed::kHyoujiSofuto;
+    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    const std::string name = std::string("x") + kHyoujiSofuto;
+    const NormalizeCase cleaned[] = {
+        {"C:\\users\\" + name + "\\..\\f", true, "C:\\users\\f"},
+        {"C:/users/" + name + "/./AppData/x.log", true, "C:\\users\\" + name + "\\AppData\\x.log"},
+    };
+    for (const NormalizeCase& c : cleaned) {
+        char buffer[kMaxPath] = "";
+        std::strcpy(buffer, c.in.c_str());
+        EXPECT_TRUE(normalizePath(buffer));
+        EXPECT_EQ(c.out, std::string(buffer));
+    }
+    char joined[kMaxPath] = "";
+    EXPECT_TRUE(resolvePath(("C:\\users\\" + name).c_str(), "f", joined));
+    EXPECT_STREQ("C:\\users\\f", joined);
+    EXPECT_EQ(name + ".log", baseName("C:\\" + std::string(kHyouji) + "\\" + name + ".log"));
+
+    TempFolder dir;
+    EXPECT_TRUE(createPathDirectories(dir.file(name + "\\Norvale\\x.log").c_str()));
+    EXPECT_TRUE(folderExists(dir.file(name + "\\Norvale")));
+    EXPECT_EQ(std::vector<std::string>{name}, norvale::testbed::folderNamesIn(dir.path()));
 }
 
 TEST(Paths, UserFolders) {

@@ -1,6 +1,7 @@
 #include "config/conf_exceptions.h"
 #include "config/conf_values.h"
 #include "tests/config/domain_reference.h"
+#include "tests/support/double_byte.h"
 
 #include <gtest/gtest.h>
 
@@ -294,6 +295,23 @@ TEST(ConfValuesAppList, NamesTrimmedAndInLowerCase) {
     for (const AppListCase& c : cases) {
         SCOPED_TRACE(c.value);
         AppList target = {"old"};
+        AppListValue{target, ",;"}(c.value);
+        EXPECT_EQ(c.expected, target);
+    }
+}
+
+// Only single-byte letters are lowered: the second byte of a double-byte
+// character stays, also where it is the byte of a capital letter.
+TEST(ConfValuesAppList, DoubleByteNamesKeepTheirSecondBytes) {
+    using norvale::testbed::kApuri;
+    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    const std::vector<AppListCase> cases = {
+        {std::string(kApuri) + ".EXE", {std::string(kApuri) + ".exe"}},
+        {"MAIL" + std::string(kApuri) + "X.EXE; " + kApuri, {"mail" + std::string(kApuri) + "x.exe", kApuri}},
+    };
+    for (const AppListCase& c : cases) {
+        SCOPED_TRACE(c.value);
+        AppList target;
         AppListValue{target, ",;"}(c.value);
         EXPECT_EQ(c.expected, target);
     }

@@ -12,6 +12,7 @@
 #include "common/messages.h"
 #include "launcher/user_install.h"
 #include "tests/launcher/launcher_bed.h"
+#include "tests/support/double_byte.h"
 
 namespace {
 
@@ -265,6 +266,50 @@ TEST_F(LauncherStartup, InstallsIntoTheRealApplicationDataFolder) {
     ASSERT_EQ(lines.size(), 1u);
     EXPECT_NE(lines[0].find("--user-folder \"" + product + "\""), std::string::npos) << lines[0];
     EXPECT_FALSE(pathExists(lookAlike));
+}
+
+// Removes the folders it names when the test ends, whatever happened.
+struct FoldersRemovedAtEnd {
+    std::vector<std::string> paths;
+    ~FoldersRemovedAtEnd() {
+        for (const std::string& path : paths) norvale::testbed::removeTree(path);
+    }
+};
+
+// On a Windows whose ANSI code page is 932, a user whose folder and mail
+// account are named in Japanese, with backslash bytes as second bytes: the
+// account decides without a question, the per-user part and the launcher's
+// and link checker's logs go into the user's own folder, and no folder of a
+// cut name ("x", "x表示") appears beside it.
+TEST_F(LauncherStartup, DoubleByteUserFolderGetsThePerUserPartAndTheLogs) {
+    using norvale::testbed::kHyouji;
+    using norvale::testbed::kHyoujiSofuto;
+    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    char profile[MAX_PATH] = {};
+    ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile));
+    const std::string users = std::string(profile, ansi::findLastChar(profile, '\\') + 1);
+    const std::string name = std::string("x") + kHyoujiSofuto;
+    const FoldersRemovedAtEnd cleanup{{users + name, users + "x", users + "x" + kHyouji}};
+    ASSERT_TRUE(norvale::testbed::createFolders(users + name + "\\AppData"));
+    const std::vector<std::string> folders = norvale::testbed::folderNamesIn(users);
+    norvale::testbed::MovedAppData moved(norvale::testbed::wide(users + name + "\\AppData\\Roaming"), true);
+    ASSERT_TRUE(moved.active());
+    const std::string product = users + name + "\\AppData\\Roaming\\Norvale";
+    addAccount(kHyoujiSofuto, kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+    LauncherRun run = runLauncher("-registry");
+    EXPECT_EQ(run.result.exitCode, 1) << "the supervision did not start";
+    EXPECT_TRUE(run.boxes.empty()) << "the user was asked: " << run.boxes[0].text;
+    const norvale::testbed::ChildResult probe = norvale::testbed::runChild(
+        norvale::testbed::binPath(kProbe), "-bindcheck 127.0.0.1 " + std::to_string(kListenPort),
+        norvale::testbed::testBinFolder());
+    EXPECT_EQ(probe.exitCode, 0);
+    for (const char* file : {"norvale.conf", kLogName, kProbeLogName})
+        EXPECT_TRUE(pathExists(joinPath(product, file))) << file;
+    EXPECT_EQ(missingInOrder(launcherLog(), {std::string("[I] Found the subkey: ") + kHyoujiSofuto +
+                                             " in the Accounts registry key."}),
+              "");
+    EXPECT_EQ(folders, norvale::testbed::folderNamesIn(users));
 }
 
 // An account whose address buffer cannot be allocated is skipped like one

@@ -13,6 +13,7 @@
 #include "tests/standins/journal/control.h"
 #include "tests/standins/journal/journal.h"
 #include "tests/support/child_runner.h"
+#include "tests/support/double_byte.h"
 #include "tests/support/msgbox_watcher.h"
 #include "tests/support/test_files.h"
 #include "tests/support/user_state.h"
@@ -50,19 +51,7 @@ std::string offsetBelowProfile() {
 
 // The folders under the profiles root in the order the system lists them:
 // the order in which every user has to be served.
-std::vector<std::string> foldersUnder(const std::string& root) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA entry;
-    HANDLE find = FindFirstFileA((root + "*.*").c_str(), &entry);
-    if (find == INVALID_HANDLE_VALUE) return names;
-    do {
-        std::string name = entry.cFileName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && name != "." && name != "..")
-            names.push_back(name);
-    } while (FindNextFileA(find, &entry));
-    FindClose(find);
-    return names;
-}
+std::vector<std::string> foldersUnder(const std::string& root) { return folderNamesIn(root); }
 
 bool setUserFlag(const char* text) {
     HKEY key;
@@ -621,6 +610,41 @@ TEST_F(RemoverRun, ForTheCurrentUserUsesTheRealFoldersByTheirShortNames) {
     EXPECT_EQ(std::vector<std::string>{line}, lines);
     EXPECT_NE(std::string::npos, log(appData + "\\Norvale").find(" [I] Final params: '" + line + "'\r\n"));
     EXPECT_FALSE(pathExists(lookAlike));
+}
+
+// On a Windows whose ANSI code page is 932, a user folder named in Japanese
+// with backslash bytes as second bytes: the all-users run serves it by its
+// real product folder, the current user's run with the application data in
+// it logs there, and no folder of a cut name appears beside it.
+TEST_F(RemoverRun, DoubleByteUserFolderIsServedByItsRealName) {
+    if (!doubleByteCodePage()) GTEST_SKIP() << kNeedsDoubleByte;
+    const std::string root = profilesRootFolder();
+    const std::string name = std::string("x") + kHyoujiSofuto;
+    // Folders of a cut name, should any appear, go with the test.
+    userFolders_.push_back(root + "x");
+    userFolders_.push_back(root + "x" + kHyouji);
+    makeUserFolders({name});
+    const std::vector<std::string> folders = foldersUnder(root);
+
+    ChildResult all = runRemover("--allusers");
+    EXPECT_EQ(0, all.exitCode);
+    const std::vector<std::string> allLines = supCommandLines();
+    const std::string allLine = allUsersLine(root + name + "\\" + offsetBelowProfile() + "\\Norvale");
+    EXPECT_NE(allLines.end(), std::find(allLines.begin(), allLines.end(), allLine));
+
+    ASSERT_TRUE(setUserFlag("yes"));
+    const std::string product = root + name + "\\AppData\\Norvale";
+    {
+        MovedAppData moved(wide(root + name + "\\AppData"), true);
+        ASSERT_TRUE(moved.active());
+        ChildResult current = runRemover("--currentuser");
+        EXPECT_EQ(0, current.exitCode);
+        EXPECT_EQ(std::string(kSup) + " --user-delete --user-delete-currentuser --user-folder \"" +
+                      product + "\" " + clientAndSystem(),
+                  supCommandLines().back());
+        EXPECT_NE(std::string::npos, log(product).find(" [I] The sup tool returned: 0\r\n"));
+    }
+    EXPECT_EQ(folders, foldersUnder(root));
 }
 
 }  // namespace

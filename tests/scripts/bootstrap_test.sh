@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The bootstrap's decisions against a package mirror that is out of step, run
-# against stand-ins of apt-get, dpkg, dpkg-query, sudo and sleep on PATH that
-# journal their calls: no network, no real package state.
+# against stand-ins of apt-get, dpkg, dpkg-query, sudo, sleep and locale on
+# PATH that journal their calls: no network, no real package state.
 #   bootstrap_test.sh
 set -uo pipefail
 root=$(dirname "$(dirname "$(dirname "$(realpath "$0")")")")
@@ -51,9 +51,10 @@ esac
 STANDIN
 printf '#!/usr/bin/env bash\necho "sleep $*" >>"$FAKE_JOURNAL"\n' >"$fake/sleep"
 printf '#!/usr/bin/env bash\nexec "$@"\n' >"$fake/sudo"
+printf '#!/usr/bin/env bash\necho C.utf8; echo ja_JP.utf8\n' >"$fake/locale"
 chmod +x "$fake"/*
 
-all="g++-mingw-w64-i686 wine wine32:i386 wine64 libboost-dev cmake googletest clang libclang-rt-dev iproute2 util-linux make zip g++-mingw-w64-x86-64 unzip osslsigncode openssl"
+all="g++-mingw-w64-i686 wine wine32:i386 wine64 libboost-dev cmake googletest clang libclang-rt-dev iproute2 util-linux make zip g++-mingw-w64-x86-64 unzip osslsigncode openssl locales"
 install="apt-get install -y -qq --no-install-recommends"
 preferring="$install -o APT::Default-Release=$codename"
 simulate="apt-get install -s -qq --no-install-recommends -o APT::Default-Release=$codename"

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 
+#include "common/ansi_text.h"
 #include "common/handles.h"
 
 namespace norvale::testbed {
@@ -15,8 +16,10 @@ namespace {
 // characters; longer paths are refused here rather than cut.
 bool fitsPath(const std::string& path) { return !path.empty() && path.size() < MAX_PATH; }
 
+// Separators are found by whole characters, as the programs find them: on a
+// double-byte code page a backslash byte may be half of a character.
 std::string parentFolder(const std::string& path) {
-    size_t slash = path.find_last_of("\\/");
+    size_t slash = ansi::findLastOf(path, "\\/");
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
@@ -102,8 +105,8 @@ std::string testBinFolder() {
 
 std::string joinPath(const std::string& folder, const std::string& name) {
     if (folder.empty()) return name;
-    char last = folder.back();
-    return (last == '\\' || last == '/') ? folder + name : folder + "\\" + name;
+    const bool separatorLast = ansi::findLastOf(folder, "\\/") == folder.size() - 1;
+    return separatorLast ? folder + name : folder + "\\" + name;
 }
 
 std::string binPath(const std::string& name) { return joinPath(testBinFolder(), name); }
@@ -116,6 +119,18 @@ bool folderExists(const std::string& path) {
     if (!fitsPath(path)) return false;
     DWORD attributes = GetFileAttributesA(path.c_str());
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> folderNamesIn(const std::string& folder) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA entry;
+    norvale::FindHandle search(FindFirstFileA(joinPath(folder, "*").c_str(), &entry));
+    if (!search) return names;
+    do {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !isDotEntry(entry.cFileName))
+            names.push_back(entry.cFileName);
+    } while (FindNextFileA(search.get(), &entry));
+    return names;
 }
 
 bool createFolders(const std::string& path) {

@@ -21,6 +21,10 @@ std::string binPath(const std::string& name);
 bool pathExists(const std::string& path);
 bool folderExists(const std::string& path);
 
+// The names of the folders in folder (without "." and ".."), in the order
+// the system lists them.
+std::vector<std::string> folderNamesIn(const std::string& folder);
+
 // Creates the folder and every missing folder above it.
 bool createFolders(const std::string& path);
 
