@@ -67,6 +67,12 @@ std::size_t findLastOf(const std::string& text, const char* set) {
     return last;
 }
 
+std::size_t cutLength(const std::string& text, std::size_t limit) {
+    std::size_t at = 0;
+    while (at < text.size() && at + charLength(text, at) <= limit) at += charLength(text, at);
+    return at;
+}
+
 void lowerAsciiLetters(std::string& text) {
     for (std::size_t at = 0; at < text.size(); at += charLength(text, at)) {
         if (text[at] >= 'A' && text[at] <= 'Z') text[at] = static_cast<char>(text[at] - 'A' + 'a');

@@ -35,6 +35,10 @@ char* findLastChar(char* text, char c);
 // characters in set, or npos; like std::string::find_last_of.
 std::size_t findLastOf(const std::string& text, const char* set);
 
+// The longest length of at most limit bytes at which text can be cut
+// without cutting a character in two.
+std::size_t cutLength(const std::string& text, std::size_t limit);
+
 // Turns the single-byte letters A to Z into a to z; the bytes of double-byte
 // characters are left as they are.
 void lowerAsciiLetters(std::string& text);

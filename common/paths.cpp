@@ -95,7 +95,9 @@ std::string userFilePath(const std::string& name) {
 std::string baseName(const std::string& path) {
     std::size_t separator = lastSeparator(path);
     std::size_t start = separator == std::string::npos ? 0 : separator + 1;
-    return path.substr(start, kMaxBaseName);
+    std::string name = path.substr(start);
+    name.resize(ansi::cutLength(name, kMaxBaseName));
+    return name;
 }
 
 std::string fileStem(const std::string& path) {

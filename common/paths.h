@@ -17,7 +17,8 @@ std::string userNorvalePath();
 std::string userNorvaleFolder();
 // userNorvalePath() followed by baseName(name).
 std::string userFilePath(const std::string& name);
-// The text after the last backslash or slash, at most 255 characters.
+// The text after the last backslash or slash, at most 255 bytes, never
+// ending in half a character.
 std::string baseName(const std::string& path);
 // baseName(path) without its extension: a program's name in its box
 // captions and log file, e.g. "norvale-launcher" for "C:\x\norvale-launcher.exe".

@@ -195,6 +195,9 @@ TEST(Paths, DoubleByteNamesAreCutBetweenCharacters) {
     EXPECT_TRUE(resolvePath(("C:\\users\\" + name).c_str(), "f", joined));
     EXPECT_STREQ("C:\\users\\f", joined);
     EXPECT_EQ(name + ".log", baseName("C:\\" + std::string(kHyouji) + "\\" + name + ".log"));
+    std::string longName;  // 128 characters 表, 256 bytes: 127 fit in 255 bytes
+    for (int i = 0; i < 128; ++i) longName.append(kHyouji, 2);
+    EXPECT_EQ(longName.substr(0, 254), baseName("C:\\" + longName));
 
     TempFolder dir;
     EXPECT_TRUE(createPathDirectories(dir.file(name + "\\Norvale\\x.log").c_str()));
