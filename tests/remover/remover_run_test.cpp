@@ -49,10 +49,6 @@ std::string offsetBelowProfile() {
     return shellFolder(CSIDL_APPDATA).substr(shellFolder(CSIDL_PROFILE).size() + 1);
 }
 
-// The folders under the profiles root in the order the system lists them:
-// the order in which every user has to be served.
-std::vector<std::string> foldersUnder(const std::string& root) { return folderNamesIn(root); }
-
 bool setUserFlag(const char* text) {
     HKEY key;
     if (RegCreateKeyExA(HKEY_CURRENT_USER, kUserKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
@@ -275,7 +271,7 @@ TEST_F(RemoverRun, ForTheCurrentUserWithoutTheSetUpProcessorEndsNormally) {
 TEST_F(RemoverRun, ForAllUsersServesEveryFolderInListingOrderThenLinksTheFeedbackPage) {
     makeUserFolders({"norvale rm one", "norvale rm two", "norvale rm three"});
     const std::string root = profilesRootFolder();
-    const std::vector<std::string> names = foldersUnder(root);
+    const std::vector<std::string> names = folderNamesIn(root);
     ASSERT_GE(names.size(), 3u);
     const std::string offset = offsetBelowProfile();
     supExitCodes("0, 5, -3, -1, 7");
@@ -312,7 +308,7 @@ TEST_F(RemoverRun, ForAllUsersServesEveryFolderInListingOrderThenLinksTheFeedbac
 
 TEST_F(RemoverRun, ForAllUsersStopsAtOnceWhenTheSetUpProcessorSaysSo) {
     makeUserFolders({"norvale rm one", "norvale rm two", "norvale rm three"});
-    ASSERT_GE(foldersUnder(profilesRootFolder()).size(), 3u);
+    ASSERT_GE(folderNamesIn(profilesRootFolder()).size(), 3u);
     supExitCodes("0, -10, 0");
 
     ChildResult run = runRemover("--allusers");
@@ -324,7 +320,7 @@ TEST_F(RemoverRun, ForAllUsersStopsAtOnceWhenTheSetUpProcessorSaysSo) {
 
 TEST_F(RemoverRun, ForAllUsersWithoutTheSetUpProcessorGoesThroughEveryFolder) {
     makeUserFolders({"norvale rm one", "norvale rm two"});
-    const size_t folders = foldersUnder(profilesRootFolder()).size();
+    const size_t folders = folderNamesIn(profilesRootFolder()).size();
     removeSup();
 
     ChildResult run = runRemover("--allusers");
@@ -512,7 +508,7 @@ TEST_F(RemoverRun, ForAllUsersChecksForLinksAgainRightBeforeEachRun) {
         for (const std::string& folder : userFolders_)
             ASSERT_TRUE(createFolders(joinPath(folder, offset)));
         // The later of the two in listing order is served after another run.
-        const std::vector<std::string> names = foldersUnder(root);
+        const std::vector<std::string> names = folderNamesIn(root);
         const auto first = std::find(names.begin(), names.end(), "norvale rm race one");
         const auto second = std::find(names.begin(), names.end(), "norvale rm race two");
         ASSERT_TRUE(first != names.end() && second != names.end());
@@ -624,7 +620,7 @@ TEST_F(RemoverRun, DoubleByteUserFolderIsServedByItsRealName) {
     userFolders_.push_back(root + "x");
     userFolders_.push_back(root + "x" + kHyouji);
     makeUserFolders({name});
-    const std::vector<std::string> folders = foldersUnder(root);
+    const std::vector<std::string> folders = folderNamesIn(root);
 
     ChildResult all = runRemover("--allusers");
     EXPECT_EQ(0, all.exitCode);
@@ -644,7 +640,7 @@ TEST_F(RemoverRun, DoubleByteUserFolderIsServedByItsRealName) {
                   supCommandLines().back());
         EXPECT_NE(std::string::npos, log(product).find(" [I] The sup tool returned: 0\r\n"));
     }
-    EXPECT_EQ(folders, foldersUnder(root));
+    EXPECT_EQ(folders, folderNamesIn(root));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 
 #include "common/ansi_text.h"
 #include "common/handles.h"
@@ -61,12 +62,20 @@ bool runUnixCommand(std::string commandLine) {
     return true;
 }
 
-bool waitForPresence(const std::string& path, bool present) {
+// Polls condition for up to five seconds: the time a Linux command started
+// through Wine is given to take effect.
+bool pollUntil(const std::function<bool()>& condition) {
     for (int tries = 0; tries < 250; ++tries) {
-        if ((GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present) return true;
+        if (condition()) return true;
         Sleep(20);
     }
     return false;
+}
+
+bool waitForPresence(const std::string& path, bool present) {
+    return pollUntil([&] {
+        return (GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES) == present;
+    });
 }
 
 bool removeLink(const std::string& path) {
@@ -247,11 +256,7 @@ ULONGLONG volumeBytes(const std::string& folder) {
 }
 
 bool waitForVolumeBytes(const std::string& folder, ULONGLONG bytes, bool equal) {
-    for (int tries = 0; tries < 250; ++tries) {
-        if ((volumeBytes(folder) == bytes) == equal) return true;
-        Sleep(20);
-    }
-    return false;
+    return pollUntil([&] { return (volumeBytes(folder) == bytes) == equal; });
 }
 
 }  // namespace
