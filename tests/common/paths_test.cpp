@@ -179,7 +179,7 @@ TEST(Paths, BaseName) {
 TEST(Paths, DoubleByteNamesAreCutBetweenCharacters) {
     using norvale::testbed::kHyouji;
     using norvale::testbed::kHyoujiSofuto;
-    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    NORVALE_NEEDS_DOUBLE_BYTE();
     const std::string name = std::string("x") + kHyoujiSofuto;
     const NormalizeCase cleaned[] = {
         {"C:\\users\\" + name + "\\..\\f", true, "C:\\users\\f"},

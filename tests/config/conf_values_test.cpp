@@ -304,7 +304,7 @@ TEST(ConfValuesAppList, NamesTrimmedAndInLowerCase) {
 // character stays, also where it is the byte of a capital letter.
 TEST(ConfValuesAppList, DoubleByteNamesKeepTheirSecondBytes) {
     using norvale::testbed::kApuri;
-    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    NORVALE_NEEDS_DOUBLE_BYTE();
     const std::vector<AppListCase> cases = {
         {std::string(kApuri) + ".EXE", {std::string(kApuri) + ".exe"}},
         {"MAIL" + std::string(kApuri) + "X.EXE; " + kApuri, {"mail" + std::string(kApuri) + "x.exe", kApuri}},

@@ -613,7 +613,7 @@ TEST_F(RemoverRun, ForTheCurrentUserUsesTheRealFoldersByTheirShortNames) {
 // real product folder, the current user's run with the application data in
 // it logs there, and no folder of a cut name appears beside it.
 TEST_F(RemoverRun, DoubleByteUserFolderIsServedByItsRealName) {
-    if (!doubleByteCodePage()) GTEST_SKIP() << kNeedsDoubleByte;
+    NORVALE_NEEDS_DOUBLE_BYTE();
     const std::string root = profilesRootFolder();
     const std::string name = std::string("x") + kHyoujiSofuto;
     // Folders of a cut name, should any appear, go with the test.

@@ -2,9 +2,12 @@
 
 #include <windows.h>
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <functional>
+#include <sstream>
 
 #include "common/ansi_text.h"
 #include "common/handles.h"
@@ -62,15 +65,18 @@ bool runUnixCommand(std::string commandLine) {
     return true;
 }
 
-// Polls condition for up to five seconds: the time a Linux command started
-// through Wine is given to take effect.
-bool pollUntil(const std::function<bool()>& condition) {
-    for (int tries = 0; tries < 250; ++tries) {
+// Polls condition every 20 ms for up to timeoutMs.
+bool pollFor(DWORD timeoutMs, const std::function<bool()>& condition) {
+    for (DWORD waited = 0;; waited += 20) {
         if (condition()) return true;
+        if (waited >= timeoutMs) return false;
         Sleep(20);
     }
-    return false;
 }
+
+// Polls condition for up to five seconds: the time a Linux command started
+// through Wine is given to take effect.
+bool pollUntil(const std::function<bool()>& condition) { return pollFor(5000, condition); }
 
 bool waitForPresence(const std::string& path, bool present) {
     return pollUntil([&] {
@@ -82,6 +88,15 @@ bool removeLink(const std::string& path) {
     std::string unixPath = unixPathOf(path);
     return !unixPath.empty() && runUnixCommand("/bin/rm -f \"" + unixPath + "\"") &&
            waitForPresence(path, false);
+}
+
+// A folder that lists empty but cannot be removed holds what Wine does not
+// list, such as a link that leads nowhere: the folder goes from the Linux
+// side.
+bool removeHiddenContent(const std::string& folder) {
+    const std::string unixFolder = unixPathOf(folder);
+    return !unixFolder.empty() && runUnixCommand("/bin/rm -rf \"" + unixFolder + "\"") &&
+           waitForPresence(folder, false);
 }
 
 bool removeFolderContent(const std::string& folder) {
@@ -159,7 +174,8 @@ bool removeTree(const std::string& path) {
     if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return removeFile(path);
     if (!removeFolderContent(path)) return false;
     SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-    return RemoveDirectoryA(path.c_str()) != 0;
+    if (RemoveDirectoryA(path.c_str())) return true;
+    return GetLastError() == ERROR_DIR_NOT_EMPTY && removeHiddenContent(path);
 }
 
 bool makeFolderLink(const std::string& link, const std::string& target) {
@@ -248,6 +264,14 @@ TempFolder::~TempFolder() {
 
 namespace {
 
+// The name the tests' small volumes carry in the system's mount table.
+constexpr char kSmallVolumeSource[] = "norvale-small-volume";
+// An unmount is tried this often, each given this long to take effect,
+// while something of the run may still hold the folder; then the volume is
+// detached lazily.
+constexpr int kUnmountTries = 3;
+constexpr DWORD kUnmountEffectMs = 1000;
+
 // The size of the volume that holds folder, as the system reports it.
 ULONGLONG volumeBytes(const std::string& folder) {
     ULARGE_INTEGER total = {};
@@ -259,7 +283,61 @@ bool waitForVolumeBytes(const std::string& folder, ULONGLONG bytes, bool equal) 
     return pollUntil([&] { return (volumeBytes(folder) == bytes) == equal; });
 }
 
+// A mount point as the mount table writes it: blanks and other special
+// characters as three octal digits after a backslash.
+std::string unescapeMountPoint(const std::string& text) {
+    std::string point;
+    for (std::size_t at = 0; at < text.size(); ++at) {
+        if (text[at] == '\\' && at + 3 < text.size()) {
+            point += static_cast<char>(std::stoi(text.substr(at + 1, 3), nullptr, 8));
+            at += 3;
+        } else {
+            point += text[at];
+        }
+    }
+    return point;
+}
+
+// The mount points of the tests' small volumes in this process's view of
+// the system's mount table.
+std::vector<std::string> smallVolumePoints() {
+    std::vector<std::string> points;
+    std::istringstream table(readWholeFile("Z:\\proc\\self\\mounts").value_or(""));
+    std::string source, point, rest;
+    while (table >> source >> point && std::getline(table, rest)) {
+        if (source == kSmallVolumeSource) points.push_back(unescapeMountPoint(point));
+    }
+    return points;
+}
+
+bool smallVolumeAt(const std::string& unixFolder) {
+    for (const std::string& point : smallVolumePoints())
+        if (point == unixFolder) return true;
+    return false;
+}
+
+// Unmounts the small volume at unixFolder. Something of the run may still
+// hold the folder for a moment (a process ending, a file the wineserver has
+// not let go of yet): the unmount is tried again for a while, and then the
+// volume is detached lazily, which the system finishes once the folder is
+// released. True once the mount table no longer has it.
+bool releaseSmallVolume(const std::string& unixFolder) {
+    const auto gone = [&] { return !smallVolumeAt(unixFolder); };
+    for (int tries = 0; tries < kUnmountTries; ++tries) {
+        if (!runUnixCommand("/bin/umount \"" + unixFolder + "\"")) return false;
+        if (pollFor(kUnmountEffectMs, gone)) return true;
+    }
+    return runUnixCommand("/bin/umount -l \"" + unixFolder + "\"") && pollUntil(gone);
+}
+
 }  // namespace
+
+bool releaseSmallVolumes() {
+    bool released = true;
+    for (const std::string& point : smallVolumePoints())
+        released = releaseSmallVolume(point) && released;
+    return released;
+}
 
 SmallVolume::SmallVolume(const std::string& folder, unsigned kilobytes)
     : folder_(folder), unixFolder_(unixPathOf(folder)) {
@@ -267,10 +345,8 @@ SmallVolume::SmallVolume(const std::string& folder, unsigned kilobytes)
 }
 
 SmallVolume::~SmallVolume() {
-    if (!mounted_) return;
-    const ULONGLONG bytes = volumeBytes(folder_);
-    if (runUnixCommand("/bin/umount \"" + unixFolder_ + "\""))
-        waitForVolumeBytes(folder_, bytes, false);
+    if (mounted_ && !releaseSmallVolume(unixFolder_))
+        ADD_FAILURE() << "the small volume over " << folder_ << " cannot be released";
 }
 
 bool SmallVolume::resize(unsigned kilobytes) {
@@ -279,8 +355,8 @@ bool SmallVolume::resize(unsigned kilobytes) {
 
 bool SmallVolume::remount(const std::string& options, unsigned kilobytes) {
     const std::string size = std::to_string(kilobytes) + "k";
-    return runUnixCommand("/bin/mount -t tmpfs -o " + options + "size=" + size +
-                          " norvale-small-volume \"" + unixFolder_ + "\"") &&
+    return runUnixCommand("/bin/mount -t tmpfs -o " + options + "size=" + size + " " +
+                          kSmallVolumeSource + " \"" + unixFolder_ + "\"") &&
            waitForVolumeBytes(folder_, static_cast<ULONGLONG>(kilobytes) * 1024, true);
 }
 

@@ -73,8 +73,10 @@ private:
 
 // A tmpfs volume of the given size mounted over an existing folder for the
 // owner's lifetime, hiding what the folder held: a full disk or quota as a
-// user meets it. The test run has a mount namespace of its own (run-tests),
-// so a mount left behind ends with the run.
+// user meets it. Its end waits a while for the folder to be released and
+// then detaches the volume lazily; a volume that cannot be released fails
+// the test that mounted it. Where the run has a mount namespace of its own
+// (run-tests), a mount left behind ends with the run at the latest.
 class SmallVolume {
 public:
     SmallVolume(const std::string& folder, unsigned kilobytes);
@@ -94,5 +96,10 @@ private:
     std::string unixFolder_;
     bool mounted_ = false;
 };
+
+// Releases every small volume still mounted (one that a test that crashed
+// or ran out of time left behind), so that the next test starts on the
+// real folders. True when none is left.
+bool releaseSmallVolumes();
 
 }  // namespace norvale::testbed

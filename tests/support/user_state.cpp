@@ -27,10 +27,12 @@ std::string userProductFolder() {
 }
 
 bool resetUserState() {
+    // A volume left over the product folder would keep the folder's files.
+    bool volumesGone = releaseSmallVolumes();
     bool keyGone = removeUserKey();
     std::string folder = userProductFolder();
     bool folderGone = !folder.empty() && removeTree(folder);
-    return keyGone && folderGone;
+    return volumesGone && keyGone && folderGone;
 }
 
 namespace {
