@@ -233,6 +233,9 @@ void LogFile::close() {
 }
 
 void LogFile::shutdown() {
+    // A program that never opened its log (the process control tool and the
+    // DLL registration tool have none) has no closing line to write.
+    if (fileName[0] == '\0') return;
     if (keepOpen && !stream) return;
     try {
         close();

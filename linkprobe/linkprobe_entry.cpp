@@ -118,12 +118,14 @@ int runCommandLine(int argc, char* argv[]) {
 }  // namespace
 
 int linkprobeMain(int argc, char* argv[]) {
-    std::string programPath = modulePath();
-    if (programPath.empty()) {
-        showBox(kBoxNoModulePath);
-        return kExitCannotStart;
-    }
+    // Even the program's path is held in memory that may be refused: that
+    // failure, too, ends in the box of an unexpected failure.
     try {
+        std::string programPath = modulePath();
+        if (programPath.empty()) {
+            showBox(kBoxNoModulePath);
+            return kExitCannotStart;
+        }
         g_log.open(userFilePath(logFileNameFor(programPath)).c_str());
         return runCommandLine(argc, argv);
     } catch (LOG_ERRS::ERR_ID) {
