@@ -121,32 +121,53 @@ using Sid = UniqueHandle<SidTraits>;
 using WindowsHook = UniqueHandle<WindowsHookTraits>;
 
 // An exclusive lock on a byte range of an open file, released when it goes
-// out of scope. The file handle stays with its owner and must outlive the
-// lock. Taking it waits for any other holder of the range; a lock that cannot
-// be taken at all (an error, a file system without locks) leaves the owner
-// empty, and the caller decides whether to go on without it.
+// out of scope (or by release()). The file handle stays with its owner and
+// must outlive the lock. Taking it waits up to waitMs for another holder of
+// the range to let go; a lock that cannot be had in that time, or at all (an
+// error, a file system without locks), leaves the owner empty, and the
+// caller decides whether to go on without it.
 class FileRangeLock {
 public:
-    FileRangeLock(HANDLE file, ULONGLONG offset, DWORD length) noexcept
+    FileRangeLock(HANDLE file, ULONGLONG offset, DWORD length, DWORD waitMs) noexcept
         : file_(file), length_(length) {
         range_.Offset = static_cast<DWORD>(offset);
         range_.OffsetHigh = static_cast<DWORD>(offset >> 32);
-        if (file_ == INVALID_HANDLE_VALUE ||
-            !LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK, 0, length_, 0, &range_))
-            file_ = INVALID_HANDLE_VALUE;
+        if (file_ == INVALID_HANDLE_VALUE || !take(waitMs)) file_ = INVALID_HANDLE_VALUE;
     }
     FileRangeLock(const FileRangeLock&) = delete;
     FileRangeLock& operator=(const FileRangeLock&) = delete;
-    ~FileRangeLock() {
-        if (!locked()) return;
-        DWORD lastError = GetLastError();
-        UnlockFileEx(file_, 0, length_, 0, &range_);
-        SetLastError(lastError);
-    }
+    ~FileRangeLock() { release(); }
 
     bool locked() const noexcept { return file_ != INVALID_HANDLE_VALUE; }
 
+    // Lets the range go now; false when the system refused twice, so that
+    // the range may stay locked for as long as the file is open, or longer.
+    bool release() noexcept {
+        if (!locked()) return true;
+        DWORD lastError = GetLastError();
+        bool unlocked = UnlockFileEx(file_, 0, length_, 0, &range_) ||
+                        UnlockFileEx(file_, 0, length_, 0, &range_);
+        file_ = INVALID_HANDLE_VALUE;
+        SetLastError(lastError);
+        return unlocked;
+    }
+
 private:
+    // Pause between two tries while another holder has the range.
+    static constexpr DWORD kRetryMs = 2;
+
+    bool take(DWORD waitMs) noexcept {
+        const DWORD start = GetTickCount();
+        for (;;) {
+            if (LockFileEx(file_, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, length_, 0,
+                           &range_))
+                return true;
+            if (GetLastError() != ERROR_LOCK_VIOLATION || GetTickCount() - start >= waitMs)
+                return false;
+            Sleep(kRetryMs);
+        }
+    }
+
     HANDLE file_;
     DWORD length_;
     OVERLAPPED range_ = {};

@@ -44,6 +44,10 @@ constexpr char kLineFormat[] = "%s %s %s\r\n";
 // writers can both seek to the same end and write over each other.
 constexpr ULONGLONG kLineLockOffset = 0x7FFFFFFFFFFFFFFEull;
 constexpr DWORD kLineLockLength = 1;
+// A writer holds the line lock for one line, well under a millisecond. One
+// that holds it longer than this has stopped (or the lock is stuck), and the
+// line goes out without the lock: a log costs lines, never the run.
+constexpr DWORD kLineLockWaitMs = 2000;
 
 // Levels outside 0..2 are never meant to be passed; they are shown with the
 // nearest mark instead of reading past the table.
@@ -111,18 +115,20 @@ LOG_ERRS::ERR_ID formatLine(TextBuffer& line, int level, const char* format, va_
     return formatTextf(line, kLineFormat, timeStamp.get(), levelMark(level), message.get());
 }
 
-// Takes the line lock on the stream's file. A file that cannot be locked is
-// still written, without the lock: a log never stops a program.
-norvale::FileRangeLock lockLines(std::FILE* stream) {
-    const HANDLE file = reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)));
-    return norvale::FileRangeLock(file, kLineLockOffset, kLineLockLength);
+// Takes the line lock on the stream's file, unless it is no longer usable.
+// A file that cannot be locked is still written, without the lock: a log
+// never stops a program.
+norvale::FileRangeLock lockLines(std::FILE* stream, bool usable) {
+    const HANDLE file = usable ? reinterpret_cast<HANDLE>(_get_osfhandle(_fileno(stream)))
+                               : INVALID_HANDLE_VALUE;
+    return norvale::FileRangeLock(file, kLineLockOffset, kLineLockLength, kLineLockWaitMs);
 }
 
 }  // namespace
 
 LogFile::LogFile(int minLevel, bool keepOpen, unsigned maxSize, bool quiet)
     : fileName{}, stream(nullptr), minLevel(minLevel), keepOpen(keepOpen), quiet(quiet),
-      maxSize(maxSize) {}
+      maxSize(maxSize), lineLockUsable(true) {}
 
 LogFile::~LogFile() {
     if (stream) std::fclose(stream);
@@ -165,7 +171,7 @@ void LogFile::checkSize() {
 // several writes), and the flush. Returns the line's length, or -1 when the
 // write or the flush failed.
 int LogFile::writeLockedLine(int level, const char* format, va_list args) {
-    const norvale::FileRangeLock lock = lockLines(stream);
+    norvale::FileRangeLock lock = lockLines(stream, lineLockUsable);
     checkSize();
     TextBuffer line;
     const LOG_ERRS::ERR_ID code = formatLine(line, level, format, args);
@@ -173,7 +179,15 @@ int LogFile::writeLockedLine(int level, const char* format, va_list args) {
     const unsigned length = static_cast<unsigned>(std::strlen(line.get()));
     const int written = _write(_fileno(stream), line.get(), length);
     const bool flushed = std::fflush(stream) == 0;
+    releaseLineLock(lock);
     return flushed && written == static_cast<int>(length) ? written : -1;
+}
+
+// A line lock the system will not release may stay with this program (under
+// Wine for as long as the program runs); waiting for it again before every
+// line would cost the run, so the lines that follow go out without it.
+void LogFile::releaseLineLock(norvale::FileRangeLock& lock) {
+    if (!lock.release()) lineLockUsable = false;
 }
 
 void LogFile::open(const char* path) {
@@ -183,8 +197,9 @@ void LogFile::open(const char* path) {
         if (!createPathDirectories(fileName)) throw LOG_ERRS::ERR_DIRECTORY;
         if (!stream) openStream();
         {
-            const norvale::FileRangeLock lock = lockLines(stream);
+            norvale::FileRangeLock lock = lockLines(stream, lineLockUsable);
             checkSize();
+            releaseLineLock(lock);
         }
         log(LOG_INFO, logTexts[kTextStarted]);
         if (!keepOpen && stream) closeStream();

@@ -7,6 +7,10 @@
 #include <cstdarg>
 #include <cstdio>
 
+namespace norvale {
+class FileRangeLock;
+}
+
 namespace LOG_ERRS {
 enum ERR_ID {
     ERR_NONE = 0,               // "No error."
@@ -58,6 +62,7 @@ private:
     void openStream();
     void closeStream();
     void dropStream();
+    void releaseLineLock(norvale::FileRangeLock& lock);
 
     char fileName[260];
     std::FILE* stream;
@@ -65,6 +70,9 @@ private:
     bool keepOpen;
     bool quiet;
     unsigned maxSize;
+    // False once the line lock could not be released: lines are then
+    // written without it.
+    bool lineLockUsable;
 };
 
 // The process-wide logger: level 0, not kept open, 102400 bytes, quiet.

@@ -226,7 +226,7 @@ TEST(LogFile, FileThatCannotBeLockedIsStillWritten) {
             norvale::FileHandle file(CreateFileA(device, GENERIC_WRITE, FILE_SHARE_WRITE,
                                                  nullptr, OPEN_EXISTING, 0, nullptr));
             ASSERT_TRUE(file.valid());
-            ASSERT_FALSE(norvale::FileRangeLock(file.get(), 0, 1).locked());
+            ASSERT_FALSE(norvale::FileRangeLock(file.get(), 0, 1, 0).locked());
         }
         LogFile loud(LOG_INFO, false, kLimit, false);
         EXPECT_NO_THROW(loud.open(device));
