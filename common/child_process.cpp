@@ -13,11 +13,15 @@ using norvale::ProcessInfo;
 
 namespace {
 
-// Empty: the program's own folder.
-std::string& chosenSiblingFolder() {
-    static std::string folder;
-    return folder;
-}
+// Pause before a refused wait for a child is made again.
+constexpr DWORD kWaitRetryMs = 100;
+
+// Empty: the program's own folder. Not a function's static: the C++
+// runtime guards those with a once-lock whose first use allocates without
+// checking the result, and the program would crash there when memory is short.
+std::string g_siblingFolder;
+
+std::string& chosenSiblingFolder() { return g_siblingFolder; }
 
 // The full path of a sibling program in the starting program's folder, or
 // empty when it does not fit a path buffer. The current directory plays no
@@ -58,15 +62,23 @@ bool startChild(const char* application, const std::string& commandLine, ChildWi
     return true;
 }
 
-// Waits without time-out and reads the exit code as a signed value.
-int waitForExitCode(const ProcessInfo& info) {
-    WaitForSingleObject(info.process(), INFINITE);
-    DWORD code = 0;
-    if (!GetExitCodeProcess(info.process(), &code)) {
-        // The child did run; the code is unknown, which callers treat like
-        // any value they do not know.
-        code = static_cast<DWORD>(-1);
+// Waits without time-out for the child's end. A wait the system refuses
+// says nothing about the child: unless its exit code shows that it has
+// ended, the wait is made again after a pause, for as long as it takes.
+void waitForEnd(HANDLE process) {
+    while (WaitForSingleObject(process, INFINITE) != WAIT_OBJECT_0) {
+        DWORD code = 0;
+        if (GetExitCodeProcess(process, &code) && code != STILL_ACTIVE) return;
+        Sleep(kWaitRetryMs);
     }
+}
+
+// Waits without time-out and reads the exit code as a signed value;
+// kChildCodeUnknown when the system does not give it.
+int waitForExitCode(const ProcessInfo& info) {
+    waitForEnd(info.process());
+    DWORD code = 0;
+    if (!GetExitCodeProcess(info.process(), &code)) return kChildCodeUnknown;
     return static_cast<int>(code);
 }
 
@@ -148,7 +160,10 @@ int runSupProcessor(const std::string& commandLine) {
         g_log.logf(LOG_WARNING, "The binary '%s' was not found!", kSupProcessorExe);
         return kChildNotStarted;
     }
-    g_log.logf(LOG_INFO, "The returned code of the SUP process: %d", exitCode);
+    if (exitCode == kChildCodeUnknown)
+        g_log.log(LOG_WARNING, "The returned code of the SUP process could not be read!");
+    else
+        g_log.logf(LOG_INFO, "The returned code of the SUP process: %d", exitCode);
     return exitCode;
 }
 
@@ -168,6 +183,9 @@ int runProcess(const char* application, const std::string& commandLine) {
         g_log.logf(LOG_WARNING, "The '%s' binary was not found", application ? application : "");
         return kChildNotStarted;
     }
-    g_log.logf(LOG_INFO, "The code returned by '%s' binary is '%d'", application, exitCode);
+    if (exitCode == kChildCodeUnknown)
+        g_log.logf(LOG_WARNING, "The code returned by '%s' binary could not be read", application);
+    else
+        g_log.logf(LOG_INFO, "The code returned by '%s' binary is '%d'", application, exitCode);
     return exitCode;
 }

@@ -12,6 +12,11 @@
 // Exit code reported for a child that could not be started.
 constexpr int kChildNotStarted = -3;
 
+// Exit code reported for a child that ran and ended but whose exit code the
+// system would not tell: the smallest 32-bit value, which none of the
+// product's programs answers with and no caller gives a meaning to.
+constexpr int kChildCodeUnknown = static_cast<int>(0x80000000u);
+
 enum class ChildWindow { Default, Hidden };
 
 // The sibling programs, named by bare file name and started from the
@@ -24,8 +29,9 @@ constexpr const char kMailProxyExe[] = "norvale-mail.exe";
 // program's own folder, never through the current directory or the search
 // path) with commandLine (whose first word is the same bare file name),
 // waits without time-out and returns the child's
-// signed exit code, or kChildNotStarted. An empty command line is refused
-// (kChildNotStarted): the child would run without its arguments.
+// signed exit code, kChildNotStarted, or kChildCodeUnknown. An empty command
+// line is refused (kChildNotStarted): the child would run without its
+// arguments.
 int runChildAndWait(const char* application, const std::string& commandLine, ChildWindow window);
 
 // The same, telling "not started" apart from an exit code: false when the
@@ -55,7 +61,8 @@ int runLinkProbe(const std::string& commandLine);
 std::string bindCheckCommandLine(const std::string& host, int port);
 
 // The set-up processor, hidden. Logs "The returned code of the SUP
-// process: %d" (level 0) or "The binary '%s' was not found!" (level 1).
+// process: %d" (level 0), or "The binary '%s' was not found!" (level 1), or,
+// for kChildCodeUnknown, that the code could not be read (level 1).
 int runSupProcessor(const std::string& commandLine);
 
 // "norvale-mail.exe -c \"<confPath>\""; empty when longer than
@@ -67,6 +74,7 @@ std::string mailProxyCommandLine(const std::string& confPath);
 bool runMailProxy(const std::string& commandLine, int& exitCode);
 
 // The remover's start of application, hidden. Logs "The code returned by
-// '%s' binary is '%d'" (level 0) or "The '%s' binary was not found"
+// '%s' binary is '%d'" (level 0), or "The '%s' binary was not found"
+// (level 1), or, for kChildCodeUnknown, that the code could not be read
 // (level 1).
 int runProcess(const char* application, const std::string& commandLine);

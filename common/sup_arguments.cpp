@@ -1,5 +1,8 @@
 #include "common/sup_arguments.h"
 
+#include <windows.h>
+#include <comdef.h>
+
 #include "common/log_file.h"
 #include "common/paths.h"
 
@@ -11,6 +14,15 @@ constexpr char kSystemFolderOption[] = "--system-folder";
 
 std::string folderArgument(const char* option, const std::string& folder) {
     return std::string(option) + " \"" + folder + "\"";
+}
+
+// The program's folder: an empty one would point the set-up processor at
+// some other folder, so a folder that cannot be read fails the run, as a
+// user or system folder that cannot be read does.
+std::string clientFolder() {
+    std::string folder = exeFolder();
+    if (folder.empty()) throw _com_error(HRESULT_FROM_WIN32(ERROR_PATH_NOT_FOUND));
+    return folder;
 }
 
 void logMachineArguments(const SupFolderArguments& arguments) {
@@ -27,7 +39,7 @@ std::string supUserFolderArgument(const std::string& userFolder) {
 SupFolderArguments supFolderArguments(const std::string& userFolder) {
     SupFolderArguments arguments;
     arguments.user = supUserFolderArgument(userFolder);
-    arguments.client = folderArgument(kClientFolderOption, exeFolder());
+    arguments.client = folderArgument(kClientFolderOption, clientFolder());
     arguments.system = folderArgument(kSystemFolderOption, systemFolder());
     g_log.logf(LOG_INFO, "User param: '%s'", arguments.user.c_str());
     logMachineArguments(arguments);
@@ -36,7 +48,7 @@ SupFolderArguments supFolderArguments(const std::string& userFolder) {
 
 SupFolderArguments supMachineFolderArguments() {
     SupFolderArguments arguments;
-    arguments.client = folderArgument(kClientFolderOption, exeFolder());
+    arguments.client = folderArgument(kClientFolderOption, clientFolder());
     arguments.system = folderArgument(kSystemFolderOption, systemFolder());
     logMachineArguments(arguments);
     return arguments;

@@ -18,9 +18,10 @@ std::string supUserFolderArgument(const std::string& userFolder);
 
 // The user's, the program's and the system folder's arguments, logged as
 // "User param: '...'", "Binary param: '...'" and "System param: '...'".
-// Throws as systemFolder() does.
+// Throws as systemFolder() does, also when the program's own folder cannot
+// be read.
 SupFolderArguments supFolderArguments(const std::string& userFolder);
 
 // The program's and the system folder's arguments alone, logged as
-// "Binary param: '...'" and "System param: '...'".
+// "Binary param: '...'" and "System param: '...'". Throws as above.
 SupFolderArguments supMachineFolderArguments();

@@ -56,7 +56,10 @@ bool superviseOnce(int attempt, const std::string& commandLine) {
     runSetupProcessorOrExit();
     int code = 0;
     if (!runMailProxy(commandLine, code)) return false;
-    g_log.logf(LOG_INFO, messageTable[35], code);
+    if (code == kChildCodeUnknown)
+        g_log.log(LOG_WARNING, "norvale-mail.exe ended; its exit code could not be read.");
+    else
+        g_log.logf(LOG_INFO, messageTable[35], code);
     closeMessageLog();
     Sleep(kRestartPauseMs);
     return true;

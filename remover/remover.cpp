@@ -1,6 +1,7 @@
 #include "remover/remover.h"
 
 #include <cstring>
+#include <stdexcept>
 #include <string>
 #include <utility>
 #include <vector>
@@ -55,9 +56,12 @@ std::string joinTokens(const std::vector<std::string>& tokens) {
 }
 
 // Runs the set-up processor with the command line and logs what it returned.
+// A run whose answer cannot be read may have been the one that said stop:
+// the removal cannot be reported as done, so it ends as an unexpected failure.
 int removeWithSupProcessor(const std::string& commandLine) {
     g_log.logf(LOG_INFO, "Final params: '%s'", commandLine.c_str());
     int code = runProcess(kSupProcessorExe, commandLine);
+    if (code == kChildCodeUnknown) throw std::runtime_error("set-up processor answer unknown");
     g_log.logf(LOG_INFO, "The sup tool returned: %d", code);
     return code;
 }
