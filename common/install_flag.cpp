@@ -28,26 +28,33 @@ struct FlagText {
 constexpr FlagText kFlagTexts[] = {{"yes", FLAG_YES}, {"no", FLAG_NO}};
 
 // Reads the value into a buffer one byte larger than the data, terminated,
-// so that data without a NUL is never read past. False on any failure.
-bool readFlagValue(HKEY key, std::vector<char>& data) {
+// so that data without a NUL is never read past. ERROR_SUCCESS, or the error
+// of the step that failed (ERROR_FILE_NOT_FOUND: there is no value).
+LSTATUS readFlagValue(HKEY key, std::vector<char>& data) {
     DWORD largest = 0;
-    if (RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                         nullptr, &largest, nullptr, nullptr) != ERROR_SUCCESS) {
-        return false;
-    }
+    LSTATUS status = RegQueryInfoKeyA(key, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                                      nullptr, nullptr, &largest, nullptr, nullptr);
+    if (status != ERROR_SUCCESS) return status;
     try {
         data.assign(static_cast<std::size_t>(largest) + 1, '\0');
     } catch (const std::bad_alloc&) {
-        return false;
+        return ERROR_NOT_ENOUGH_MEMORY;
     }
     DWORD size = largest;
-    if (RegQueryValueExA(key, kFlagValue, nullptr, nullptr, reinterpret_cast<BYTE*>(data.data()),
-                         &size) != ERROR_SUCCESS) {
-        return false;
-    }
+    status = RegQueryValueExA(key, kFlagValue, nullptr, nullptr,
+                              reinterpret_cast<BYTE*>(data.data()), &size);
+    if (status != ERROR_SUCCESS) return status;
     data.resize(size + 1);
     data[size] = '\0';
-    return true;
+    return ERROR_SUCCESS;
+}
+
+// What a failed read means: nothing stored (2), or an answer that is there
+// but cannot be read (3), with the error kept for the caller.
+int unreadFlag(LSTATUS status) {
+    if (status == ERROR_FILE_NOT_FOUND) return FLAG_UNKNOWN;
+    SetLastError(static_cast<DWORD>(status));
+    return FLAG_UNREADABLE;
 }
 
 // Whatever the stored type, the text is the data's bytes up to the first NUL
@@ -70,15 +77,20 @@ const char* flagText(int flag) {
 
 int getRegistryFlag() {
     RegKey key;
-    if (RegOpenKeyExA(HKEY_CURRENT_USER, kFlagKey, 0, KEY_QUERY_VALUE, key.receive()) !=
-        ERROR_SUCCESS) {
-        g_log.log(LOG_WARNING, messageTable[kMsgKeyFailed]);
-        return FLAG_UNKNOWN;
+    LSTATUS status =
+        RegOpenKeyExA(HKEY_CURRENT_USER, kFlagKey, 0, KEY_QUERY_VALUE, key.receive());
+    if (status != ERROR_SUCCESS) {
+        // A user who never ran the launcher has no key; one that is there
+        // and cannot be opened is an error.
+        g_log.log(status == ERROR_FILE_NOT_FOUND ? LOG_WARNING : LOG_ERROR,
+                  messageTable[kMsgKeyFailed]);
+        return unreadFlag(status);
     }
     std::vector<char> data;
-    if (!readFlagValue(key.get(), data)) {
+    status = readFlagValue(key.get(), data);
+    if (status != ERROR_SUCCESS) {
         g_log.log(LOG_ERROR, messageTable[kMsgValueFailed]);
-        return FLAG_UNKNOWN;
+        return unreadFlag(status);
     }
     int flag = flagFromData(data);
     g_log.logf(LOG_INFO, messageTable[kMsgValueIs], flagText(flag));

@@ -22,6 +22,11 @@ constexpr int kExitSupAsked = 1;
 // The set-up processor's answer that means "just exit".
 constexpr int kSupJustExit = -1;
 constexpr UINT kQuestionStyle = MB_YESNO | MB_ICONQUESTION;
+// The flag is there but cannot be read: the user's answer is unknown, and
+// asking again could overwrite a "yes" with a "no".
+constexpr int kExitFlagUnreadable = -20;
+// The question (message 7) could not be shown.
+constexpr int kExitNotAsked = -7;
 
 // Runs the set-up processor without the user check (an administrator whose
 // user declined the per-user part) and stops the launcher on its -1.
@@ -34,9 +39,24 @@ void callSupForAdmin() {
     }
 }
 
-bool userWantsInstall() {
-    if (hasSmtpAccount()) return true;
-    return showMessage(7, kQuestionStyle, nullptr) == IDYES;
+enum class Answer { Install, Decline, NotAsked };
+
+// The question box answers Yes or No; anything else means it could not be
+// shown (no box, no program path), and the user has answered nothing.
+Answer userAnswer() {
+    if (hasSmtpAccount()) return Answer::Install;
+    switch (showMessage(7, kQuestionStyle, nullptr)) {
+    case IDYES: return Answer::Install;
+    case IDNO: return Answer::Decline;
+    default: return Answer::NotAsked;
+    }
+}
+
+// Nothing is stored, so that the next logon asks again.
+[[noreturn]] void endUnasked() {
+    g_log.log(LOG_ERROR, "The question could not be shown to the user, so nothing is stored!");
+    if (g_instanceMutex) ReleaseMutex(g_instanceMutex);
+    std::exit(kExitNotAsked);
 }
 
 void install() {
@@ -102,15 +122,17 @@ int run(int argc, char** argv, const char* modulePath) {
 }  // namespace
 
 void QueryUserForInstall() {
-    if (userWantsInstall()) {
-        install();
-    } else {
-        decline();
+    switch (userAnswer()) {
+    case Answer::Install: install(); return;
+    case Answer::Decline: decline(); return;
+    case Answer::NotAsked: endUnasked();
     }
 }
 
 void do_registry() {
     switch (getRegistryFlag()) {
+    case FLAG_UNREADABLE:
+        fatalExit(kExitFlagUnreadable, 0, nullptr);
     case FLAG_YES:
         startAndMonitorMoskar();
         return;
@@ -130,7 +152,9 @@ void do_registry() {
 }
 
 void do_startmenu() {
-    if (getRegistryFlag() == FLAG_YES) fatalExit(-18, 0, nullptr);
+    const int flag = getRegistryFlag();
+    if (flag == FLAG_UNREADABLE) fatalExit(kExitFlagUnreadable, 0, nullptr);
+    if (flag == FLAG_YES) fatalExit(-18, 0, nullptr);
     QueryUserForInstall();
 }
 

@@ -23,14 +23,47 @@ constexpr std::size_t kLongestNameBytes = 1024;
 
 enum CopyResult { COPIED, SKIPPED, COPY_FAILED };
 
-// Whether nothing at all lies at path; a path that cannot be looked at
-// counts as taken.
-bool isAbsent(const char* path) {
-    if (GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES) return false;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+// A template is read and written in pieces of this size.
+constexpr DWORD kCopyPieceSize = 16 * 1024;
+
+// Writes the whole content of source into copy; ERROR_SUCCESS, or the error
+// of the step that failed.
+DWORD copyContent(const std::string& source, HANDLE copy) {
+    norvale::FileHandle from(CreateFileA(source.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                         OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!from) return GetLastError();
+    std::vector<char> piece;
+    try {
+        piece.resize(kCopyPieceSize);
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(from.get(), piece.data(), kCopyPieceSize, &read, nullptr))
+            return GetLastError();
+        if (read == 0) return ERROR_SUCCESS;
+        DWORD written = 0;
+        if (!WriteFile(copy, piece.data(), read, &written, nullptr)) return GetLastError();
+        if (written != read) return ERROR_WRITE_FAULT;
+    }
 }
 
+// Removes the file this copy made, through its own handle, so that no other
+// file of that name can be hit. A removal the system refuses is logged: the
+// cut-off file then stays, and later logons would keep it.
+void removeOwnCopy(HANDLE copy, const std::string& target) {
+    FILE_DISPOSITION_INFO disposition = {TRUE};
+    if (!SetFileInformationByHandle(copy, FileDispositionInfo, &disposition, sizeof disposition))
+        g_log.logf(LOG_ERROR, "The cut-off copy '%s' could not be deleted: error %d.",
+                   target.c_str(), static_cast<int>(GetLastError()));
+}
+
+// Copies one template into the user's folder into a file that the copy
+// creates and so owns: a file that exists under that name, even a link that
+// leads nowhere, is never opened, overwritten or removed. A copy that fails
+// part-way (a full volume, a quota, an unreadable template) removes only the
+// file it made, so that no cut-off copy is left for later logons to keep.
 CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
     std::string target = targetFolder + name;
     std::string source = std::string(messageTable[6]) + name;
@@ -38,18 +71,20 @@ CopyResult copyOneFile(const std::string& targetFolder, const char* name) {
         g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), ERROR_FILENAME_EXCED_RANGE);
         return COPY_FAILED;
     }
-    const bool targetWasAbsent = isAbsent(target.c_str());
-    if (CopyFileA(source.c_str(), target.c_str(), TRUE)) return COPIED;
-    DWORD error = GetLastError();
-    if (error == ERROR_FILE_EXISTS) {
-        g_log.logf(LOG_WARNING, messageTable[24], target.c_str());
-        return SKIPPED;
+    norvale::FileHandle copy(CreateFileA(target.c_str(), GENERIC_WRITE | DELETE, 0, nullptr,
+                                         CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!copy) {
+        const DWORD error = GetLastError();
+        if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS) {
+            g_log.logf(LOG_WARNING, messageTable[24], target.c_str());
+            return SKIPPED;
+        }
+        g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), static_cast<int>(error));
+        return COPY_FAILED;
     }
-    // A copy that failed part-way (a full volume, a quota) may leave a cut-off
-    // file behind, which every later logon would keep as one that exists. It
-    // was made by this copy alone, so it goes; a file that was there before
-    // is never touched.
-    if (targetWasAbsent) DeleteFileA(target.c_str());
+    const DWORD error = copyContent(source, copy.get());
+    if (error == ERROR_SUCCESS) return COPIED;
+    removeOwnCopy(copy.get(), target);
     g_log.logf(LOG_ERROR, messageTable[25], target.c_str(), static_cast<int>(error));
     return COPY_FAILED;
 }

@@ -102,15 +102,16 @@ std::vector<UserProduct> productFoldersOf(const char* root, const std::vector<st
     return users;
 }
 
-// The product's feedback page opens once at the next logon.
+// The product's feedback page opens once at the next logon. A key that
+// cannot be created is logged as a value that cannot be set: either way the
+// page will not open.
 void registerFeedbackPage() {
     g_log.log(LOG_INFO, "Do what is needed to run the norvale http link -> write it in RunOnce");
     norvale::RegKey key;
-    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
-                        KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS)
-        return;
     DWORD size = static_cast<DWORD>(std::strlen(kFeedbackAddress) + 1);
-    if (RegSetValueExA(key.get(), kFeedbackValue, 0, REG_SZ,
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kRunOnceKey, 0, nullptr, REG_OPTION_NON_VOLATILE,
+                        KEY_SET_VALUE, nullptr, key.receive(), nullptr) != ERROR_SUCCESS ||
+        RegSetValueExA(key.get(), kFeedbackValue, 0, REG_SZ,
                        reinterpret_cast<const BYTE*>(kFeedbackAddress), size) != ERROR_SUCCESS)
         g_log.log(LOG_WARNING,
                   "Failed to set the http link in the "
@@ -128,7 +129,10 @@ int chooseRun(int argc, char** argv) {
 
 int removeForCurrentUser() {
     g_log.log(LOG_INFO, "The tool was called for the current user");
-    if (getRegistryFlag() != FLAG_YES) {
+    const int flag = getRegistryFlag();
+    // An answer that is there but cannot be read is no "product disabled".
+    if (flag == FLAG_UNREADABLE) raiseError(GetLastError());
+    if (flag != FLAG_YES) {
         MessageBoxA(nullptr, kDisabledText, kDisabledCaption, MB_OK);
         g_log.log(LOG_INFO, "The product is not enabled for the current user");
         return kExitDone;

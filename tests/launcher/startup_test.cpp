@@ -284,7 +284,7 @@ struct FoldersRemovedAtEnd {
 TEST_F(LauncherStartup, DoubleByteUserFolderGetsThePerUserPartAndTheLogs) {
     using norvale::testbed::kHyouji;
     using norvale::testbed::kHyoujiSofuto;
-    if (!norvale::testbed::doubleByteCodePage()) GTEST_SKIP() << norvale::testbed::kNeedsDoubleByte;
+    NORVALE_NEEDS_DOUBLE_BYTE();
     char profile[MAX_PATH] = {};
     ASSERT_EQ(S_OK, SHGetFolderPathA(nullptr, CSIDL_PROFILE, nullptr, SHGFP_TYPE_CURRENT, profile));
     const std::string users = std::string(profile, ansi::findLastChar(profile, '\\') + 1);
@@ -441,6 +441,38 @@ TEST_F(LauncherStartup, FullVolumeLeavesNoCutOffTemplateForLaterLogons) {
     const std::string copied = readWholeFile(userFile("keys.dat")).value_or("");
     EXPECT_TRUE(copied == large) << "a copy of " << copied.size() << " bytes";
     EXPECT_EQ(readWholeFile(userFile("norvale.conf")).value_or(""), own);
+    // Nothing of the runs may hold the volume when it goes.
+    endLeftoverProcesses();
+}
+
+// A name in the user's folder that is taken, even by a link that leads
+// nowhere, is left alone, also when its template cannot be read: the copy
+// never opens or removes a file it did not make, and the installation goes
+// on. (Before, the failed copy took the link for a file it had made and
+// removed it.) A copy that fails part-way removes only its own file.
+TEST_F(LauncherStartup, CopyNeverRemovesAFileItDidNotMake) {
+    norvale::testbed::TempFolder elsewhere("link target");
+    ASSERT_TRUE(writeWholeFile(elsewhere.file("gone.conf"), "moved away\n"));
+    ASSERT_TRUE(norvale::testbed::createFolders(userFolder()));
+    ASSERT_TRUE(norvale::testbed::makeFolderLink(userFile("norvale.conf"), elsewhere.file("gone.conf")));
+    ASSERT_TRUE(DeleteFileA(elsewhere.file("gone.conf").c_str()));
+    const norvale::FileHandle unreadable(CreateFileA(templateFile("norvale.conf").c_str(),
+                                                     GENERIC_READ, 0, nullptr, OPEN_EXISTING,
+                                                     FILE_ATTRIBUTE_NORMAL, nullptr));
+    ASSERT_TRUE(unreadable.valid());
+    addAccount("00000001", kSmtpValue, REG_SZ, std::string("alice@example.org", 18));
+
+    LauncherRun run = runLauncher("-registry");
+    EXPECT_EQ(run.result.exitCode, 1) << "the supervision did not start";
+    EXPECT_TRUE(run.boxes.empty());
+    EXPECT_EQ(flag(), "yes");
+    // The link still takes the name: a new file of that name cannot be made.
+    const norvale::FileHandle taken(CreateFileA(userFile("norvale.conf").c_str(), GENERIC_WRITE, 0,
+                                                nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    EXPECT_FALSE(taken.valid()) << "the link was removed";
+    EXPECT_EQ(countOf(launcherLog(),
+                      "[?] The file '" + userFile("norvale.conf") + "' already exists."),
+              2u);
 }
 
 // Without a template folder nothing can be installed: box 23 reports it,
