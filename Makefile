@@ -16,6 +16,10 @@
 #               programs are signed with Authenticode
 # make repro  - builds the release twice from two clean clones of HEAD at
 #               different paths and compares programs and archives byte for byte
+# make faults - fails each system call of the programs' main runs in turn
+#               under Wine (the first eight calls of every import) and writes
+#               docs/reliability.md; fails when a run crashes, hangs, loses
+#               data or reports a failure as success
 SHELL := /bin/bash
 JOBS ?= $(shell nproc)
 # The build the tests and benchmarks run on (see scripts/test-arch), asked
@@ -26,7 +30,7 @@ TEST_DIR = $(if $(filter i686,$(TEST_ARCH)),build,build-x64)
 FUZZ_SECONDS ?= 60
 FUZZ_TEST_SECONDS ?= 4
 
-.PHONY: all bootstrap build test test-build fuzz bench clean
+.PHONY: all bootstrap build test test-build fuzz bench faults clean
 
 all: build
 
@@ -52,6 +56,10 @@ test: test-build
 
 fuzz: bootstrap
 	scripts/config-native fuzz $(FUZZ_SECONDS)
+
+# The fault sweeps run on the build the tests run on.
+faults: test-build
+	scripts/faults $(TEST_DIR)
 
 # The benchmarks run on the build whose programs this host can execute, the
 # same choice as for the tests.

@@ -8,6 +8,9 @@ namespace norvale::testbed {
 
 namespace {
 
+constexpr int kStartAttempts = 3;
+constexpr DWORD kStartRetryMs = 100;
+
 std::string fileNameOf(const std::string& path) {
     size_t slash = path.find_last_of("\\/");
     return slash == std::string::npos ? path : path.substr(slash + 1);
@@ -27,7 +30,8 @@ RunningChild::~RunningChild() {
 }
 
 bool RunningChild::start(const std::string& programPath, const std::string& arguments,
-                         const std::string& currentDir) {
+                         const std::string& currentDir, DWORD creationFlags,
+                         HANDLE streams) {
     process_.reset();
     startError_ = 0;
     commandLine_ = childCommandLine(programPath, arguments);
@@ -36,12 +40,24 @@ bool RunningChild::start(const std::string& programPath, const std::string& argu
     writable.push_back('\0');
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessA(programPath.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info)) {
-        startError_ = GetLastError();
-        return false;
+    if (streams != nullptr) {
+        startup.dwFlags = STARTF_USESTDHANDLES;
+        startup.hStdOutput = streams;
+        startup.hStdError = streams;
     }
+    PROCESS_INFORMATION info = {};
+    // Wine now and then fails a start with its internal error (1359) when
+    // the machine is busy; a start that fails so is made again.
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessA(programPath.c_str(), writable.data(), nullptr, nullptr,
+                           streams != nullptr, creationFlags, nullptr,
+                           currentDir.empty() ? nullptr : currentDir.c_str(), &startup, &info))
+            break;
+        startError_ = GetLastError();
+        if (startError_ != ERROR_INTERNAL_ERROR || attempt == kStartAttempts) return false;
+        Sleep(kStartRetryMs);
+    }
+    startError_ = 0;
     process_.adopt(info);
     return true;
 }

@@ -32,15 +32,20 @@ public:
     RunningChild& operator=(const RunningChild&) = delete;
 
     // Starts programPath with childCommandLine(programPath, arguments) in
-    // currentDir (empty: the test's own current directory). False with
+    // currentDir (empty: the test's own current directory), with the
+    // process creation flags given (CREATE_SUSPENDED: its first thread waits
+    // for thread() to be resumed) and, when streams is an inheritable
+    // handle, its standard output and error written there. False with
     // startError() set when the program could not be started.
     bool start(const std::string& programPath, const std::string& arguments,
-               const std::string& currentDir = {});
+               const std::string& currentDir = {}, DWORD creationFlags = 0,
+               HANDLE streams = nullptr);
 
     bool started() const { return process_.valid(); }
     DWORD startError() const { return startError_; }
     DWORD processId() const { return process_.processId(); }
     HANDLE process() const { return process_.process(); }
+    HANDLE thread() const { return process_.thread(); }
     const std::string& commandLine() const { return commandLine_; }
 
     // True when the child has ended within timeoutMs.
