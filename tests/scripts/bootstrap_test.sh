@@ -13,7 +13,9 @@ codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
 # FAKE_INSTALLED: installed packages; FAKE_FOREIGN: foreign architectures;
 # FAKE_UPDATE: ok | fail; FAKE_RULES: what makes an install (or its
-# simulation) fail: needs-default-release, no-wine32, no-osslsigncode.
+# simulation) fail: needs-default-release, no-wine32, no-osslsigncode,
+# locked-N (another apt run holds the dpkg lock for the first N installs),
+# locked (for ever).
 cat >"$fake/apt-get" <<'STANDIN'
 #!/usr/bin/env bash
 echo "apt-get $*" >>"$FAKE_JOURNAL"
@@ -26,6 +28,13 @@ if [ "$1" = update ]; then
 fi
 for rule in $FAKE_RULES; do
     case "$rule" in
+        locked*) [[ "$args" == *" -s "* ]] && continue
+            [ "$rule" = locked ] || [ "$(grep -c '^apt-get install -y' "$FAKE_JOURNAL")" -le "${rule#locked-}" ] ||
+                continue
+            echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (apt-get)" >&2
+            echo "N: Be aware that removing the lock file is not a solution and may break your system." >&2
+            echo "E: Unable to acquire the dpkg frontend lock (/var/lib/dpkg/lock-frontend), is another process using it?" >&2
+            exit 100 ;;
         needs-default-release) [[ "$args" == *" APT::Default-Release="* ]] && continue ;;
         no-wine32) [[ "$args" == *" wine32:i386 "* ]] || continue ;;
         no-osslsigncode) [[ "$args" == *" osslsigncode "* ]] || continue
@@ -61,6 +70,7 @@ simulate="apt-get install -s -qq --no-install-recommends -o APT::Default-Release
 update_failed="bootstrap: apt-get update failed 3 times (E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?); going on with the indexes it could fetch"
 retrying="bootstrap: apt-get install failed; trying again preferring $codename's own packages (APT::Default-Release=$codename)"
 held="E: Unable to correct problems, you have held broken packages."
+lock="E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (apt-get)"
 
 failures=0
 # case NAME INSTALLED FOREIGN UPDATE RULES EXIT JOURNAL LINES: the journal of
@@ -103,6 +113,7 @@ case_ "32-bit Wine never installs: the rest is installed, the tests take the 64-
 "apt-get update -qq
 $install wine wine32:i386 wine64 libboost-dev
 $preferring wine wine32:i386 wine64 libboost-dev
+$simulate wine32:i386
 $install wine wine64 libboost-dev" \
 "bootstrap: installing wine wine32:i386 wine64 libboost-dev
 $retrying
@@ -113,6 +124,7 @@ case_ "another package cannot be installed: the bootstrap stops naming it and ap
 "apt-get update -qq
 $install wine32:i386 osslsigncode
 $preferring wine32:i386 osslsigncode
+$simulate wine32:i386
 $install osslsigncode
 $preferring osslsigncode
 $simulate osslsigncode" \
@@ -120,6 +132,31 @@ $simulate osslsigncode" \
 $retrying
 $retrying
 bootstrap: cannot install osslsigncode: E: Unable to locate package osslsigncode"
+
+# Another apt run holding the dpkg lock is no reason to do without 32-bit
+# Wine: the install is tried again after a pause, and the bootstrap stops with
+# apt's error when the lock is never released.
+case_ "the dpkg lock held for two installs: tried again until it is released" \
+    "${all/wine wine32:i386 wine64 /}" i386 ok "locked-2" 0 \
+"apt-get update -qq
+$install wine wine32:i386 wine64
+sleep 30
+$install wine wine32:i386 wine64
+sleep 30
+$install wine wine32:i386 wine64" \
+"bootstrap: installing wine wine32:i386 wine64
+bootstrap: apt-get install failed ($lock); trying again in 30 s
+bootstrap: apt-get install failed ($lock); trying again in 30 s"
+
+journal="apt-get update -qq
+$install wine32:i386" lines="bootstrap: installing wine32:i386"
+for _ in {1..9}; do
+    journal+=$'\nsleep 30\n'"$install wine32:i386"
+    lines+=$'\n'"bootstrap: apt-get install failed ($lock); trying again in 30 s"
+done
+case_ "the dpkg lock never released: the bootstrap stops with apt's error" \
+    "${all/wine32:i386 /}" i386 ok "locked" 1 "$journal" "$lines
+bootstrap: apt-get install failed 10 times ($lock)"
 
 [ "$failures" -eq 0 ] && echo "bootstrap decisions: all cases passed"
 exit $((failures > 0))
