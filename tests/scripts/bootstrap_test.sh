@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The bootstrap's decisions against a package mirror that is out of step, run
-# against stand-ins of apt-get, dpkg, dpkg-query, sudo, sleep and locale on
-# PATH that journal their calls: no network, no real package state.
+# against stand-ins of apt-get, dpkg, dpkg-query, sudo, sleep, locale and
+# locale-gen on PATH that journal their calls, and a locale.gen of its own: no
+# network, no real package or locale state.
 #   bootstrap_test.sh
 set -uo pipefail
 root=$(dirname "$(dirname "$(dirname "$(realpath "$0")")")")
@@ -15,7 +16,7 @@ codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 # FAKE_UPDATE: ok | fail; FAKE_RULES: what makes an install (or its
 # simulation) fail: needs-default-release, no-wine32, no-osslsigncode,
 # locked-N (another apt run holds the dpkg lock for the first N installs),
-# locked (for ever).
+# locked (for ever); FAKE_LOCALES: the locales there are.
 cat >"$fake/apt-get" <<'STANDIN'
 #!/usr/bin/env bash
 echo "apt-get $*" >>"$FAKE_JOURNAL"
@@ -60,7 +61,8 @@ esac
 STANDIN
 printf '#!/usr/bin/env bash\necho "sleep $*" >>"$FAKE_JOURNAL"\n' >"$fake/sleep"
 printf '#!/usr/bin/env bash\nexec "$@"\n' >"$fake/sudo"
-printf '#!/usr/bin/env bash\necho C.utf8; echo ja_JP.utf8\n' >"$fake/locale"
+printf '#!/usr/bin/env bash\nprintf "%%s\\n" $FAKE_LOCALES\n' >"$fake/locale"
+printf '#!/usr/bin/env bash\necho "locale-gen${*:+ $*}" >>"$FAKE_JOURNAL"\n' >"$fake/locale-gen"
 chmod +x "$fake"/*
 
 all="g++-mingw-w64-i686 wine wine32:i386 wine64 libboost-dev cmake googletest clang libclang-rt-dev iproute2 util-linux make zip g++-mingw-w64-x86-64 unzip osslsigncode openssl locales"
@@ -79,6 +81,7 @@ case_() {
     local name=$1 exit_expected=$6 journal_expected=$7 lines_expected=$8 out rc
     : >"$work/journal"
     out=$(FAKE_JOURNAL=$work/journal FAKE_INSTALLED=$2 FAKE_FOREIGN=$3 FAKE_UPDATE=$4 FAKE_RULES=$5 \
+          FAKE_LOCALES=${FAKE_LOCALES:-C.utf8 ja_JP.utf8} BOOTSTRAP_LOCALE_GEN=$work/locale.gen \
           PATH="$fake:$PATH" "$root/scripts/bootstrap" 2>&1)
     rc=$?
     local lines
@@ -157,6 +160,17 @@ done
 case_ "the dpkg lock never released: the bootstrap stops with apt's error" \
     "${all/wine32:i386 /}" i386 ok "locked" 1 "$journal" "$lines
 bootstrap: apt-get install failed 10 times ($lock)"
+
+# The locale the tests of double-byte Windows need is enabled in locale.gen,
+# as Debian's locales package ships it (commented out), and generated.
+printf '%s\n' "# ja_JP.EUC-JP EUC-JP" "# ja_JP.UTF-8 UTF-8" "# ka_GE GEORGIAN-PS" >"$work/locale.gen"
+FAKE_LOCALES="C.utf8 en_US.utf8" case_ "no ja_JP.UTF-8 locale: enabled in locale.gen and generated" \
+    "$all" i386 ok "" 0 "locale-gen" "bootstrap: generating the locale ja_JP.UTF-8"
+if [ "$(cat "$work/locale.gen")" != $'# ja_JP.EUC-JP EUC-JP\nja_JP.UTF-8 UTF-8\n# ka_GE GEORGIAN-PS' ]; then
+    echo "FAILED: no ja_JP.UTF-8 locale: locale.gen holds"
+    sed 's/^/  /' "$work/locale.gen"
+    failures=$((failures + 1))
+fi
 
 [ "$failures" -eq 0 ] && echo "bootstrap decisions: all cases passed"
 exit $((failures > 0))
