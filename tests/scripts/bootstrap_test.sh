@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The bootstrap's decisions against a package mirror that is out of step, run
-# against stand-ins of apt-get, dpkg, dpkg-query, sudo, sleep and locale on
-# PATH that journal their calls: no network, no real package state.
+# against stand-ins of apt-get, dpkg, dpkg-query, sudo, sleep, locale and
+# locale-gen on PATH that journal their calls, and a locale.gen of its own: no
+# network, no real package or locale state.
 #   bootstrap_test.sh
 set -uo pipefail
 root=$(dirname "$(dirname "$(dirname "$(realpath "$0")")")")
@@ -13,7 +14,9 @@ codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 
 # FAKE_INSTALLED: installed packages; FAKE_FOREIGN: foreign architectures;
 # FAKE_UPDATE: ok | fail; FAKE_RULES: what makes an install (or its
-# simulation) fail: needs-default-release, no-wine32, no-osslsigncode.
+# simulation) fail: needs-default-release, no-wine32, no-osslsigncode,
+# locked-N (another apt run holds the dpkg lock for the first N installs),
+# locked (for ever); FAKE_LOCALES: the locales there are.
 cat >"$fake/apt-get" <<'STANDIN'
 #!/usr/bin/env bash
 echo "apt-get $*" >>"$FAKE_JOURNAL"
@@ -26,6 +29,13 @@ if [ "$1" = update ]; then
 fi
 for rule in $FAKE_RULES; do
     case "$rule" in
+        locked*) [[ "$args" == *" -s "* ]] && continue
+            [ "$rule" = locked ] || [ "$(grep -c '^apt-get install -y' "$FAKE_JOURNAL")" -le "${rule#locked-}" ] ||
+                continue
+            echo "E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (apt-get)" >&2
+            echo "N: Be aware that removing the lock file is not a solution and may break your system." >&2
+            echo "E: Unable to acquire the dpkg frontend lock (/var/lib/dpkg/lock-frontend), is another process using it?" >&2
+            exit 100 ;;
         needs-default-release) [[ "$args" == *" APT::Default-Release="* ]] && continue ;;
         no-wine32) [[ "$args" == *" wine32:i386 "* ]] || continue ;;
         no-osslsigncode) [[ "$args" == *" osslsigncode "* ]] || continue
@@ -51,7 +61,8 @@ esac
 STANDIN
 printf '#!/usr/bin/env bash\necho "sleep $*" >>"$FAKE_JOURNAL"\n' >"$fake/sleep"
 printf '#!/usr/bin/env bash\nexec "$@"\n' >"$fake/sudo"
-printf '#!/usr/bin/env bash\necho C.utf8; echo ja_JP.utf8\n' >"$fake/locale"
+printf '#!/usr/bin/env bash\nprintf "%%s\\n" $FAKE_LOCALES\n' >"$fake/locale"
+printf '#!/usr/bin/env bash\necho "locale-gen${*:+ $*}" >>"$FAKE_JOURNAL"\n' >"$fake/locale-gen"
 chmod +x "$fake"/*
 
 all="g++-mingw-w64-i686 wine wine32:i386 wine64 libboost-dev cmake googletest clang libclang-rt-dev iproute2 util-linux make zip g++-mingw-w64-x86-64 unzip osslsigncode openssl locales"
@@ -61,6 +72,7 @@ simulate="apt-get install -s -qq --no-install-recommends -o APT::Default-Release
 update_failed="bootstrap: apt-get update failed 3 times (E: Failed to fetch http://deb.debian.org/debian-security/dists/bookworm-security/main/binary-i386/Packages.xz  File has unexpected size (374820 != 376004). Mirror sync in progress?); going on with the indexes it could fetch"
 retrying="bootstrap: apt-get install failed; trying again preferring $codename's own packages (APT::Default-Release=$codename)"
 held="E: Unable to correct problems, you have held broken packages."
+lock="E: Could not get lock /var/lib/dpkg/lock-frontend. It is held by process 4242 (apt-get)"
 
 failures=0
 # case NAME INSTALLED FOREIGN UPDATE RULES EXIT JOURNAL LINES: the journal of
@@ -69,6 +81,7 @@ case_() {
     local name=$1 exit_expected=$6 journal_expected=$7 lines_expected=$8 out rc
     : >"$work/journal"
     out=$(FAKE_JOURNAL=$work/journal FAKE_INSTALLED=$2 FAKE_FOREIGN=$3 FAKE_UPDATE=$4 FAKE_RULES=$5 \
+          FAKE_LOCALES=${FAKE_LOCALES:-C.utf8 ja_JP.utf8} BOOTSTRAP_LOCALE_GEN=$work/locale.gen \
           PATH="$fake:$PATH" "$root/scripts/bootstrap" 2>&1)
     rc=$?
     local lines
@@ -103,6 +116,7 @@ case_ "32-bit Wine never installs: the rest is installed, the tests take the 64-
 "apt-get update -qq
 $install wine wine32:i386 wine64 libboost-dev
 $preferring wine wine32:i386 wine64 libboost-dev
+$simulate wine32:i386
 $install wine wine64 libboost-dev" \
 "bootstrap: installing wine wine32:i386 wine64 libboost-dev
 $retrying
@@ -113,6 +127,7 @@ case_ "another package cannot be installed: the bootstrap stops naming it and ap
 "apt-get update -qq
 $install wine32:i386 osslsigncode
 $preferring wine32:i386 osslsigncode
+$simulate wine32:i386
 $install osslsigncode
 $preferring osslsigncode
 $simulate osslsigncode" \
@@ -120,6 +135,42 @@ $simulate osslsigncode" \
 $retrying
 $retrying
 bootstrap: cannot install osslsigncode: E: Unable to locate package osslsigncode"
+
+# Another apt run holding the dpkg lock is no reason to do without 32-bit
+# Wine: the install is tried again after a pause, and the bootstrap stops with
+# apt's error when the lock is never released.
+case_ "the dpkg lock held for two installs: tried again until it is released" \
+    "${all/wine wine32:i386 wine64 /}" i386 ok "locked-2" 0 \
+"apt-get update -qq
+$install wine wine32:i386 wine64
+sleep 30
+$install wine wine32:i386 wine64
+sleep 30
+$install wine wine32:i386 wine64" \
+"bootstrap: installing wine wine32:i386 wine64
+bootstrap: apt-get install failed ($lock); trying again in 30 s
+bootstrap: apt-get install failed ($lock); trying again in 30 s"
+
+journal="apt-get update -qq
+$install wine32:i386" lines="bootstrap: installing wine32:i386"
+for _ in {1..9}; do
+    journal+=$'\nsleep 30\n'"$install wine32:i386"
+    lines+=$'\n'"bootstrap: apt-get install failed ($lock); trying again in 30 s"
+done
+case_ "the dpkg lock never released: the bootstrap stops with apt's error" \
+    "${all/wine32:i386 /}" i386 ok "locked" 1 "$journal" "$lines
+bootstrap: apt-get install failed 10 times ($lock)"
+
+# The locale the tests of double-byte Windows need is enabled in locale.gen,
+# as Debian's locales package ships it (commented out), and generated.
+printf '%s\n' "# ja_JP.EUC-JP EUC-JP" "# ja_JP.UTF-8 UTF-8" "# ka_GE GEORGIAN-PS" >"$work/locale.gen"
+FAKE_LOCALES="C.utf8 en_US.utf8" case_ "no ja_JP.UTF-8 locale: enabled in locale.gen and generated" \
+    "$all" i386 ok "" 0 "locale-gen" "bootstrap: generating the locale ja_JP.UTF-8"
+if [ "$(cat "$work/locale.gen")" != $'# ja_JP.EUC-JP EUC-JP\nja_JP.UTF-8 UTF-8\n# ka_GE GEORGIAN-PS' ]; then
+    echo "FAILED: no ja_JP.UTF-8 locale: locale.gen holds"
+    sed 's/^/  /' "$work/locale.gen"
+    failures=$((failures + 1))
+fi
 
 [ "$failures" -eq 0 ] && echo "bootstrap decisions: all cases passed"
 exit $((failures > 0))
