@@ -137,19 +137,15 @@ bool resolvePath(const char* base, const char* relative, char* out) {
         std::strcpy(out, joined);
         return true;
     }
+    // The base's folder: its file name goes. A base whose last backslash lies
+    // within its root ("\\server\share") names no folder to join onto.
     if (!cutLastComponent(joined, root)) return false;
 
-    // Leading "." components are skipped and each leading ".." takes one
-    // folder off the base; the rest of the relative path is kept.
+    // Cleaning has refused any relative path that climbs above its start, so
+    // none begins with ".."; a leading "." is the base's folder itself.
     const char* rest = normalRelative;
-    for (std::size_t n = componentLength(rest); n != std::string::npos && rest[0] == '.';
-         rest += n + 1, n = componentLength(rest)) {
-        if (isComponent(rest, n, "..")) {
-            if (!cutLastComponent(joined, root)) return false;
-        } else if (!isComponent(rest, n, ".")) {
-            break;
-        }
-    }
+    const std::size_t first = componentLength(rest);
+    if (isComponent(rest, first, ".")) rest += first + 1;
     const std::size_t joinedLength = std::strlen(joined);
     if (joinedLength + 1 + std::strlen(rest) >= kMaxPath) return false;
     joined[joinedLength] = '\\';

@@ -114,7 +114,8 @@ TEST(Paths, ResolvePath) {
         {"C:\\cwd\\", "\\logs\\x.log", true, "C:\\logs\\x.log"},
         {"\\\\server\\share\\dir\\", "\\logs\\x.log", true, "\\\\server\\share\\logs\\x.log"},
         {"C:\\dir\\", "\\\\server\\share\\x", true, "\\\\server\\share\\x"},
-        {"\\\\server\\share\\", "..\\x", false, ""},
+        // Nothing climbs above the base's share: a name never takes its place.
+        {"\\\\server\\share", "x", false, ""},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(55, 'r'), true,
          "C:\\" + std::string(200, 'b') + "\\" + std::string(55, 'r')},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(56, 'r'), false, ""},
