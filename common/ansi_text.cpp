@@ -8,24 +8,20 @@
 bool ansi::isLeadByte(char byte) {
     return _ismbblead(static_cast<unsigned char>(byte)) != 0;
 }
-
-bool ansi::isTrailByte(char byte) {
-    return _ismbbtrail(static_cast<unsigned char>(byte)) != 0;
-}
 #endif
-// The native build (tests only) defines isLeadByte and isTrailByte itself,
-// so that its fuzz targets can walk texts of a double-byte code page too.
+// The native build (tests only) defines isLeadByte itself, so that its fuzz
+// targets can walk texts of a double-byte code page too.
 
 namespace ansi {
 namespace {
 
 bool isDoubleByte(char first, char second) {
-    return isLeadByte(first) && second != '\0' && isTrailByte(second);
+    return isLeadByte(first) && second != '\0';
 }
 
 // Bytes of the character at index at of text, which may hold NULs: like
-// nextChar, a lead byte before anything but a trail byte, or before the end,
-// is a character of its own.
+// nextChar, a lead byte before a NUL, or before the end, is a character of
+// its own.
 std::size_t charLength(const std::string& text, std::size_t at) {
     return at + 1 < text.size() && isDoubleByte(text[at], text[at + 1]) ? 2 : 1;
 }

@@ -1,11 +1,15 @@
 // Walks over ANSI text by whole characters of the ANSI code page. On a
-// double-byte code page (932, 936, 949, 950) a character is one byte or two,
-// and the second byte may be any byte from 0x40 up: 0x5C, the backslash,
-// among them (Japanese "表" is 95 5C). A walk that looks at single bytes would
-// find a separator inside such a character and cut the name in two; these
-// routines only ever stop at a character boundary. On single-byte code pages
-// every byte is a character and they behave like their byte-wise C runtime
-// counterparts.
+// double-byte code page (932, 936, 949, 950) a character is one byte or two:
+// a lead byte together with the byte after it, whatever that byte is, unless
+// it ends the text. That is how the system reads text (CharNextA, the C
+// runtime's _mbsinc, the conversion to Unicode), also where the code page
+// has no character for the pair: 932 has none for 81 2F, yet the system
+// takes the two bytes together and the slash separates nothing. The second
+// byte may thus be the byte of a backslash (Japanese "表" is 95 5C). A walk
+// that looks at single bytes would find a separator inside such a character
+// and cut the name in two; these routines only ever stop at a character
+// boundary. On single-byte code pages every byte is a character and they
+// behave like their byte-wise C runtime counterparts.
 #pragma once
 
 #include <cstddef>
@@ -13,15 +17,12 @@
 
 namespace ansi {
 
-// Whether byte may begin, or may end, a two-byte character of the ANSI code
-// page (the C runtime's multibyte code page, which is the ANSI code page
-// from the start). Bytes below 0x40 never end one.
+// Whether byte begins a two-byte character of the ANSI code page (the C
+// runtime's multibyte code page, which is the ANSI code page from the start).
 bool isLeadByte(char byte);
-bool isTrailByte(char byte);
 
-// The character boundary after the character at text. A lead byte that is
-// not followed by a trail byte (the terminating NUL, a slash) is a character
-// of its own, as the system converts it.
+// The character boundary after the character at text. A lead byte before
+// the terminating NUL is a character of its own.
 const char* nextChar(const char* text);
 
 // The first and the last occurrence of the single-byte character c in text

@@ -7,17 +7,17 @@
 
 namespace {
 
-// Length of the part of a path that ".." never climbs above and a path
-// rooted without a drive joins onto: the drive ("C:"), or the server and
-// share of a network path ("\\server\share" when a backslash follows the
-// share, else "\\server"); 0 for any other path.
-std::size_t rootLength(const char* path) {
-    if (hasDriveLetter(path)) return 2;
-    if (!isNetworkPath(path)) return 0;
-    const char* server = ansi::findChar(path + 2, '\\');
-    if (!server) return std::strlen(path);
-    const char* share = ansi::findChar(server + 1, '\\');
-    return static_cast<std::size_t>((share ? share : server) - path);
+// Bytes of a drive: its letter and the colon.
+constexpr std::size_t kDriveLength = 2;
+// The two empty names before the server, the server and the share.
+constexpr int kNetworkRootNames = 4;
+
+// Length of "\\server\share" at the start of a network path: up to the
+// backslash after the share, or all of a path that ends before it.
+std::size_t networkRootLength(const char* path) {
+    const char* serverEnd = ansi::findChar(path + 2, '\\');
+    const char* shareEnd = serverEnd ? ansi::findChar(serverEnd + 1, '\\') : nullptr;
+    return shareEnd ? static_cast<std::size_t>(shareEnd - path) : std::strlen(path);
 }
 
 // Cuts text at its last backslash (the backslash goes too), never into the
@@ -40,16 +40,6 @@ bool isComponent(const char* text, std::size_t length, const char* name) {
     return length == std::strlen(name) && std::strncmp(text, name, length) == 0;
 }
 
-// The number of leading components that ".." may not remove, as a negative
-// start of the depth count: the two empty names, the server and the share of
-// a network path; a drive (a colon anywhere); the empty name before the
-// backslash of a path rooted without a drive.
-int rootDepth(const char* path) {
-    if (isNetworkPath(path)) return -4;
-    if (ansi::findChar(path, ':') || path[0] == '\\') return -1;
-    return 0;
-}
-
 }  // namespace
 
 bool isNetworkPath(const char* path) {
@@ -59,6 +49,13 @@ bool isNetworkPath(const char* path) {
 bool hasDriveLetter(const char* path) {
     return ((path[0] >= 'A' && path[0] <= 'Z') || (path[0] >= 'a' && path[0] <= 'z')) &&
            path[1] == ':';
+}
+
+PathRoot pathRoot(const char* path) {
+    if (isNetworkPath(path)) return {networkRootLength(path), kNetworkRootNames};
+    if (hasDriveLetter(path)) return {kDriveLength, 1};
+    if (path[0] == '\\' || ansi::findChar(path, ':')) return {0, 1};
+    return {0, 0};
 }
 
 bool copyPath(char (&out)[kMaxPath], const char* in) {
@@ -72,16 +69,16 @@ void convertSlashes(char* path) {
 }
 
 // Folds "." and ".." components. The depth counts the components that ".."
-// may remove: the drive of "C:", the root of "\\a" and the server and share
-// of a network path do not count, so ".." can never climb above them, nor
-// above the start of a relative path.
+// may remove: the names of the root (the drive of "C:", the empty name of
+// "\\a", the server and share of a network path) do not count, so ".." can
+// never climb above them, nor above the start of a relative path.
 bool normalizePath(char* path) {
     const std::size_t length = std::strlen(path);
     if (length == 0 || length >= kMaxPath) return false;
     convertSlashes(path);
     if (!ansi::findChar(path, '\\')) return true;
 
-    int depth = rootDepth(path);
+    int depth = -pathRoot(path).names;
     char result[kMaxPath] = "";
     std::size_t resultLength = 0;
     const char* rest = path;
@@ -131,7 +128,7 @@ bool resolvePath(const char* base, const char* relative, char* out) {
 
     char joined[kMaxPath];
     std::strcpy(joined, normalBase);
-    const std::size_t root = rootLength(joined);
+    const std::size_t root = pathRoot(joined).length;
     // A path rooted without a drive stays on the base's drive or share.
     if (normalRelative[0] == '\\') {
         joined[root] = '\0';
@@ -140,19 +137,15 @@ bool resolvePath(const char* base, const char* relative, char* out) {
         std::strcpy(out, joined);
         return true;
     }
+    // The base's folder: its file name goes. A base whose last backslash lies
+    // within its root ("\\server\share") names no folder to join onto.
     if (!cutLastComponent(joined, root)) return false;
 
-    // Leading "." components are skipped and each leading ".." takes one
-    // folder off the base; the rest of the relative path is kept.
+    // Cleaning has refused any relative path that climbs above its start, so
+    // none begins with ".."; a leading "." is the base's folder itself.
     const char* rest = normalRelative;
-    for (std::size_t n = componentLength(rest); n != std::string::npos && rest[0] == '.';
-         rest += n + 1, n = componentLength(rest)) {
-        if (isComponent(rest, n, "..")) {
-            if (!cutLastComponent(joined, root)) return false;
-        } else if (!isComponent(rest, n, ".")) {
-            break;
-        }
-    }
+    const std::size_t first = componentLength(rest);
+    if (isComponent(rest, first, ".")) rest += first + 1;
     const std::size_t joinedLength = std::strlen(joined);
     if (joinedLength + 1 + std::strlen(rest) >= kMaxPath) return false;
     joined[joinedLength] = '\\';

@@ -40,23 +40,15 @@ bool exists(const char* path) {
 
 // Creates each missing folder of folder (an absolute path without a
 // trailing backslash), outermost first. The deepest folder that already
-// existed is the template for the new ones. A network path starts its walk
-// after the share, which cannot be created.
+// existed is the template for the new ones. The walk starts at the first
+// backslash after the root (the drive, or the server and the share), which
+// cannot be created.
 bool createFolderChain(const char* folder) {
-    std::size_t start = 0;
-    if (isNetworkPath(folder)) {
-        const char* server = ansi::findChar(folder + 2, '\\');
-        const char* share = server ? ansi::findChar(server + 1, '\\') : nullptr;
-        if (!share) return true;
-        start = static_cast<std::size_t>(share - folder);
-    } else {
-        const char* first = ansi::findChar(folder, '\\');
-        if (!first) return true;
-        start = static_cast<std::size_t>(first - folder);
-    }
+    const char* start = ansi::findChar(folder + pathRoot(folder).length, '\\');
+    if (!start) return true;
     std::string accumulated(folder, start);
     std::string existing = accumulated;
-    const char* rest = folder + start;
+    const char* rest = start;
     while (*rest) {
         const char* next = ansi::findChar(rest + 1, '\\');
         std::size_t length = next ? static_cast<std::size_t>(next - rest) : std::strlen(rest);

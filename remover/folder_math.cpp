@@ -41,8 +41,6 @@ bool copyBounded(char* out, const char* text) {
     return true;
 }
 
-bool isUncPath(const char* path) { return path[0] == '\\' && path[1] == '\\'; }
-
 // Number of leading folders (each ending in a backslash) that a and b have
 // in common; *restA and *restB are left on the first folder that differs.
 int countSharedFolders(const char* a, const char* b, const char** restA, const char** restB) {
@@ -83,13 +81,13 @@ bool relativePath(const char* from, const char* to, char* out) {
     if (!normalizePath(a) || !normalizePath(b)) return false;
     if (std::strlen(a) + std::strlen(b) >= kMaxPath) return false;
 
-    // The two leading backslashes of a network path are empty folders that
-    // every network path shares; they do not make a common root.
-    int shared = isUncPath(a) ? -2 : 0;
+    // One path leads to the other only through a root they share whole (a
+    // drive, or the server and the share of a network path) or, where they
+    // have none, through a first folder they share.
     const char* restA = a;
     const char* restB = b;
-    shared += countSharedFolders(a, b, &restA, &restB);
-    if (shared <= 0) return false;
+    const int shared = countSharedFolders(a, b, &restA, &restB);
+    if (shared == 0 || shared < pathRoot(a).names) return false;
 
     std::string result;
     int up = countBackslashes(restA);

@@ -9,7 +9,8 @@
 // The path that leads from folder `from` to folder `to` (both ending in a
 // backslash): ".\" or one "..\" per folder to go up, then the part of `to`
 // below the shared folders. Folders are compared whole and case-sensitively.
-// False when the paths share no root or a text does not fit.
+// False when the paths share no root, all of it (see pathRoot), or a text
+// does not fit.
 bool relativePath(const char* from, const char* to, char* out);
 
 // The path from the profile folder to the application-data folder, both

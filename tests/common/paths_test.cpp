@@ -4,6 +4,7 @@
 #include "tests/support/test_files.h"
 
 #include <windows.h>
+#include <mbctype.h>
 #include <shlobj.h>
 
 #include <gtest/gtest.h>
@@ -37,6 +38,19 @@ public:
 
 private:
     char saved_[MAX_PATH] = "";
+};
+
+// The C runtime's multibyte code page, whose lead bytes the walks over ANSI
+// text follow, while the object lives.
+class MultibyteCodePage {
+public:
+    explicit MultibyteCodePage(int codePage) : saved_(_getmbcp()) { _setmbcp(codePage); }
+    ~MultibyteCodePage() { _setmbcp(saved_); }
+    MultibyteCodePage(const MultibyteCodePage&) = delete;
+    MultibyteCodePage& operator=(const MultibyteCodePage&) = delete;
+
+private:
+    int saved_;
 };
 
 std::string currentDir() {
@@ -100,7 +114,8 @@ TEST(Paths, ResolvePath) {
         {"C:\\cwd\\", "\\logs\\x.log", true, "C:\\logs\\x.log"},
         {"\\\\server\\share\\dir\\", "\\logs\\x.log", true, "\\\\server\\share\\logs\\x.log"},
         {"C:\\dir\\", "\\\\server\\share\\x", true, "\\\\server\\share\\x"},
-        {"\\\\server\\share\\", "..\\x", false, ""},
+        // Nothing climbs above the base's share: a name never takes its place.
+        {"\\\\server\\share", "x", false, ""},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(55, 'r'), true,
          "C:\\" + std::string(200, 'b') + "\\" + std::string(55, 'r')},
         {"C:\\" + std::string(200, 'b') + "\\", std::string(56, 'r'), false, ""},
@@ -175,21 +190,38 @@ TEST(Paths, BaseName) {
 
 // Names of code page 932 whose second bytes are backslash bytes are cut
 // only at real separators: cleaned, joined, named and created whole, with no
-// folder of a cut name beside them.
+// folder of a cut name beside them. Cleaning and naming read a path alike,
+// by the characters the system reads, in other double-byte code pages too.
 TEST(Paths, DoubleByteNamesAreCutBetweenCharacters) {
     using norvale::testbed::kHyouji;
     using norvale::testbed::kHyoujiSofuto;
     NORVALE_NEEDS_DOUBLE_BYTE();
     const std::string name = std::string("x") + kHyoujiSofuto;
-    const NormalizeCase cleaned[] = {
-        {"C:\\users\\" + name + "\\..\\f", true, "C:\\users\\f"},
-        {"C:/users/" + name + "/./AppData/x.log", true, "C:\\users\\" + name + "\\AppData\\x.log"},
+    struct Reading {
+        int codePage;
+        std::string path;
+        std::string cleaned;
+        std::string fileName;
     };
-    for (const NormalizeCase& c : cleaned) {
+    const Reading readings[] = {
+        {932, "C:\\users\\" + name + "\\..\\f", "C:\\users\\f", "f"},
+        {932, "C:/users/" + name + "/./AppData/x.log", "C:\\users\\" + name + "\\AppData\\x.log",
+         "x.log"},
+        // A lead byte and the byte after it are one character, also where
+        // the code page has none for the pair: the slash after 81 separates
+        // nothing, and 85 after A4 of code page 950 begins no character.
+        {932, "C:\\d\\a\\\x81/b", "C:\\d\\a\\\x81/b", "\x81/b"},
+        {950, "C:\\x\xA4\x85\\y\\..\\f", "C:\\x\xA4\x85\\f", "f"},
+    };
+    for (const Reading& r : readings) {
+        SCOPED_TRACE(r.path);
+        MultibyteCodePage codePage(r.codePage);
+        ASSERT_EQ(r.codePage, _getmbcp());
         char buffer[kMaxPath] = "";
-        std::strcpy(buffer, c.in.c_str());
+        std::strcpy(buffer, r.path.c_str());
         EXPECT_TRUE(normalizePath(buffer));
-        EXPECT_EQ(c.out, std::string(buffer));
+        EXPECT_EQ(r.cleaned, std::string(buffer));
+        EXPECT_EQ(r.fileName, baseName(r.path));
     }
     char joined[kMaxPath] = "";
     EXPECT_TRUE(resolvePath(("C:\\users\\" + name).c_str(), "f", joined));

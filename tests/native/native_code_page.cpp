@@ -20,8 +20,3 @@ bool ansi::isLeadByte(char byte) {
     const unsigned char b = static_cast<unsigned char>(byte);
     return g_doubleByte && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
 }
-
-bool ansi::isTrailByte(char byte) {
-    const unsigned char b = static_cast<unsigned char>(byte);
-    return g_doubleByte && b >= 0x40 && b <= 0xFC && b != 0x7F;
-}

@@ -1,7 +1,6 @@
 // The ANSI code page of the native build, where no C runtime tells it:
 // single-byte unless a test or fuzz target chooses a double-byte one, whose
-// lead bytes (0x81 to 0x9F, 0xE0 to 0xFC) and trail bytes (0x40 to 0xFC
-// but 0x7F) are those of code page 932.
+// lead bytes (0x81 to 0x9F, 0xE0 to 0xFC) are those of code page 932.
 #pragma once
 
 #include <string>

@@ -38,10 +38,12 @@ TEST(RelativePath, FollowsTheSharedFoldersAndClimbsOutOfTheRest) {
         // Folder names are compared with their case.
         {"C:\\Users\\root\\", "C:\\users\\root\\x\\", "..\\..\\users\\root\\x\\"},
         {"\\\\srv\\share\\u\\", "\\\\srv\\share\\u\\AppData\\", ".\\AppData\\"},
-        // No shared root: another drive, another server, nothing in common.
+        // No shared root: another drive, another server or share, nothing in
+        // common.
         {"C:\\users\\root\\", "Z:\\tmp\\appdata\\", nullptr},
         {"c:\\users\\root\\", "C:\\users\\root\\AppData\\", nullptr},
         {"\\\\srv\\a\\", "\\\\other\\a\\", nullptr},
+        {"\\\\srv\\a\\", "\\\\srv\\b\\", nullptr},
         {"users\\root\\", "data\\root\\", nullptr},
         // Paths that cannot be cleaned.
         {"..\\x\\", "C:\\x\\", nullptr},

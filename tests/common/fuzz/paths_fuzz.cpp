@@ -2,10 +2,13 @@
 // input holds a base and a relative path, separated by the first line feed.
 // Every result goes into a heap buffer of exactly kMaxPath characters, so a
 // write past it stops the run, and these properties must hold:
-// - a cleaned path is no longer than the path and has no slash; cleaning
-//   it again succeeds and changes nothing (a relative path that folds away
-//   entirely, such as "a\..\", cleans to the empty text, which is not a
-//   path to clean again);
+// - a cleaned path is no longer than the path and has no slash between
+//   characters (a slash after a lead byte is the second half of one);
+//   cleaning it again succeeds and changes nothing (a relative path that
+//   folds away entirely, such as "a\..\", cleans to the empty text, which
+//   is not a path to clean again);
+// - a path without dots keeps its names: it cleans to as many separators
+//   as it had, so cleaning never joins two names nor splits one;
 // - a resolved path fits its buffer; it is the relative text as given when
 //   that names a drive or a network path, and is itself clean otherwise;
 // - a relative path that names no drive and begins with no dot, joined
@@ -39,6 +42,15 @@ Buffer pathBuffer(const std::string& text) {
     return buffer;
 }
 
+// How many characters of text are one of the single-byte characters in set.
+std::size_t countChars(const std::string& text, const char* set) {
+    std::size_t count = 0;
+    for (const char* at = text.c_str(); *at != '\0'; at = ansi::nextChar(at)) {
+        if (std::strchr(set, *at) != nullptr) ++count;
+    }
+    return count;
+}
+
 // The cleaned text, or false; a text too long for a path buffer is handed
 // over in a larger one, as callers with longer texts would.
 bool normalized(const std::string& path, std::string& out) {
@@ -51,7 +63,9 @@ bool normalized(const std::string& path, std::string& out) {
     if (!normalizePath(buffer.get())) return false;
     out = buffer.get();
     require(out.size() <= path.size());
-    require(out.find('/') == std::string::npos);
+    require(ansi::findChar(out.c_str(), '/') == nullptr);
+    if (path.find('.') == std::string::npos)
+        require(countChars(out, "\\") == countChars(path, "\\/"));
     return true;
 }
 
