@@ -16,7 +16,9 @@ codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
 # FAKE_UPDATE: ok | fail; FAKE_RULES: what makes an install (or its
 # simulation) fail: needs-default-release, no-wine32, no-osslsigncode,
 # locked-N (another apt run holds the dpkg lock for the first N installs),
-# locked (for ever); FAKE_LOCALES: the locales there are.
+# locked (for ever), stale-deb (an install not preferring the release asks
+# for a package the mirror no longer has); FAKE_LOCALES: the locales there
+# are.
 cat >"$fake/apt-get" <<'STANDIN'
 #!/usr/bin/env bash
 echo "apt-get $*" >>"$FAKE_JOURNAL"
@@ -37,6 +39,9 @@ for rule in $FAKE_RULES; do
             echo "E: Unable to acquire the dpkg frontend lock (/var/lib/dpkg/lock-frontend), is another process using it?" >&2
             exit 100 ;;
         needs-default-release) [[ "$args" == *" APT::Default-Release="* ]] && continue ;;
+        stale-deb) [[ "$args" == *" APT::Default-Release="* || "$args" == *" -s "* ]] && continue
+            echo "E: Failed to fetch http://deb.debian.org/debian-security/pool/updates/main/w/wine/wine64_8.0~repack-4+deb12u1_amd64.deb  404  Not Found [IP: 203.0.113.80 80]" >&2
+            exit 100 ;;
         no-wine32) [[ "$args" == *" wine32:i386 "* ]] || continue ;;
         no-osslsigncode) [[ "$args" == *" osslsigncode "* ]] || continue
             echo "E: Unable to locate package osslsigncode" >&2; exit 100 ;;
@@ -150,6 +155,16 @@ $install wine wine32:i386 wine64" \
 "bootstrap: installing wine wine32:i386 wine64
 bootstrap: apt-get install failed ($lock); trying again in 30 s
 bootstrap: apt-get install failed ($lock); trying again in 30 s"
+
+# A package the mirror no longer has (its index is older than the pool) is
+# no passing failure: the install goes straight on to prefer the release.
+case_ "a package gone from the mirror: no waiting, the release's own packages" \
+    "${all/wine wine32:i386 wine64 /}" i386 ok "stale-deb" 0 \
+"apt-get update -qq
+$install wine wine32:i386 wine64
+$preferring wine wine32:i386 wine64" \
+"bootstrap: installing wine wine32:i386 wine64
+$retrying"
 
 journal="apt-get update -qq
 $install wine32:i386" lines="bootstrap: installing wine32:i386"
