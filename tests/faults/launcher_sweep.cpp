@@ -299,7 +299,7 @@ TEST(FaultSweep, LauncherFirstLogonAnsweredYes) {
 TEST(FaultSweep, LauncherLogonOfAnInstalledUserWhoEditedTheConfiguration) {
     std::vector<int> calls = kEveryCall;
     calls.insert(calls.end(), {call_RegOpenKeyExA, call_RegQueryInfoKeyA, call_RegQueryValueExA});
-    sweepLogon(Logon::InstalledEditedConf, sweepOnly(calls));
+    sweepLogon(Logon::InstalledEditedConf, sweepImports({}, calls));
 }
 
 TEST(FaultSweepMore, LauncherFirstLogonWithAMailAccount) {

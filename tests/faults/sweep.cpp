@@ -206,9 +206,12 @@ Depth sweepDepth(std::vector<int> everyCall) {
     return depth;
 }
 
-Depth sweepOnly(std::vector<int> everyCall) {
+Depth sweepImports(std::vector<int> imports, std::vector<int> everyCall) {
     Depth depth = sweepDepth(std::move(everyCall));
-    if (!fullSweep()) depth.callsPerImport = 0;
+    if (!fullSweep()) {
+        depth.imports = std::move(imports);
+        depth.imports.insert(depth.imports.end(), depth.everyCall.begin(), depth.everyCall.end());
+    }
     return depth;
 }
 
@@ -244,6 +247,9 @@ SweepResult sweep(Scenario& scenario, const Depth& depth) {
     result.hooked = counting.patched();
     const DWORD started = GetTickCount();
     for (const auto& [call, count] : result.counted) {
+        if (!depth.imports.empty() &&
+            std::find(depth.imports.begin(), depth.imports.end(), call) == depth.imports.end())
+            continue;
         unsigned limit = depth.callsPerImport;
         if (std::find(depth.everyCall.begin(), depth.everyCall.end(), call) != depth.everyCall.end())
             limit = std::max(limit, depth.everyCallLimit);

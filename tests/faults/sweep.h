@@ -85,6 +85,7 @@ public:
 // How deep a sweep goes.
 struct Depth {
     unsigned callsPerImport = 1;  // the first n calls of each import fail
+    std::vector<int> imports;     // only these imports; empty: every one
     // Imports whose calls fail at every number up to everyCallLimit.
     std::vector<int> everyCall;
     unsigned everyCallLimit = 8;
@@ -94,9 +95,10 @@ struct Depth {
 // the imports named, or, with NORVALE_FAULT_SWEEP=full in the environment,
 // the first eight calls of every import.
 Depth sweepDepth(std::vector<int> everyCall);
-// The same, but without the first call of the other imports: a sweep of
-// make test that another scenario covers already.
-Depth sweepOnly(std::vector<int> everyCall);
+// The same for the imports named only (the first call of each, every call
+// of those in everyCall): a sweep of make test whose other imports other
+// scenarios cover. NORVALE_FAULT_SWEEP=full sweeps every import as above.
+Depth sweepImports(std::vector<int> imports, std::vector<int> everyCall);
 
 struct Finding {
     int call = 0;

@@ -1,6 +1,7 @@
 #include "tests/faults/sweep_bed.h"
 
 #include <windows.h>
+#include <tlhelp32.h>
 
 #include "common/handles.h"
 #include "tests/standins/journal/control.h"
@@ -113,6 +114,21 @@ void ProgramFolder::clearJournal(const std::string& program) const {
 bool ProgramFolder::setControl(const std::string& program,
                                const std::map<std::string, std::string>& values) const {
     return standin::writeControl(standin::besideProgram(file(program), "control"), values);
+}
+
+bool ProgramFolder::runs(const std::string& program) const {
+    norvale::SnapshotHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot) return false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot.get(), &entry); more;
+         more = Process32Next(snapshot.get(), &entry)) {
+        norvale::KernelHandle process(
+            OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, entry.th32ProcessID));
+        if (process && _stricmp(processImage(process.get()).c_str(), file(program).c_str()) == 0)
+            return true;
+    }
+    return false;
 }
 
 void ProgramFolder::endStandins(const std::vector<std::string>& programs) const {

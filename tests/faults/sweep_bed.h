@@ -48,6 +48,8 @@ public:
     void clearJournal(const std::string& program) const;
     bool setControl(const std::string& program,
                     const std::map<std::string, std::string>& values) const;
+    // Whether a process runs the program file of that name.
+    bool runs(const std::string& program) const;
     // Ends every process a stand-in journalled a start of that still runs
     // the stand-in's program file.
     void endStandins(const std::vector<std::string>& programs) const;
