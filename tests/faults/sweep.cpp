@@ -51,12 +51,29 @@ bool runtimeAbortBox(const RunEnd& end) {
     return false;
 }
 
+// Calls that only the C runtime's threads library makes. The 32-bit
+// programs make them while the runtime registers its unwind tables, before
+// any code of the program runs; when one fails, the library ends the
+// program at once with abort()'s exit code and no message. Every caller
+// reads that code as a failure (the launcher skips a check that answers
+// it, as one whose program could not start).
+bool threadsLibraryStart(const RunEnd& end) {
+    constexpr int kAbortExitCode = 3;
+    const int call = end.plan.target;
+    return end.injected && end.ended && end.exitCode == kAbortExitCode &&
+           (call == call_TlsAlloc || call == call_TlsSetValue || call == call_DuplicateHandle);
+}
+
 // What the sweep itself judges before the scenario does.
 bool commonVerdict(Scenario& scenario, const RunEnd& end, Verdict& verdict) {
     if ((end.ended && exceptionExit(end.exitCode)) || runtimeAbortBox(end)) {
         char code[16];
         std::snprintf(code, sizeof code, "0x%08X", static_cast<unsigned>(end.exitCode));
         verdict = {Outcome::Crash, std::string("exit code ") + code};
+        return true;
+    }
+    if (threadsLibraryStart(end)) {
+        verdict = {Outcome::SoundError, "the runtime's threads library could not start: exit code 3"};
         return true;
     }
     if (!end.ended && !end.settled) {
